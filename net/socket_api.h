@@ -1,0 +1,44 @@
+// A thin shim over Winsock and BSD sockets: the handful of calls the channel
+// makes, behind one table of functions so tests can stand in for a failing
+// platform. The default table calls the real socket library.
+#pragma once
+
+#include "framework/afx_types.h"
+
+#ifdef _WIN32
+using SocketHandle = SOCKET;
+#else
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+using SocketHandle = int;
+#endif
+
+constexpr SocketHandle kInvalidSocket = static_cast<SocketHandle>(~static_cast<SocketHandle>(0));
+
+struct SocketApi {
+    int (*gethostname)(char* name, int length);
+    // Returns the host entry or null; the entry is the library's own storage.
+    const hostent* (*gethostbyname)(const char* name);
+    // Dotted-address parser; returns the all-ones address (INADDR_NONE) on failure.
+    unsigned long (*inet_addr)(const char* text);
+    SocketHandle (*socket)(int family, int type, int protocol);
+    int (*setsockopt)(SocketHandle s, int level, int name, const void* value, int length);
+    int (*bind)(SocketHandle s, const sockaddr_in* address);
+    int (*sendto)(SocketHandle s, const void* data, int length, const sockaddr_in* to);
+    // >0 readable, 0 time-out, <0 error. Waits at most timeoutMs milliseconds.
+    int (*wait_readable)(SocketHandle s, int timeoutMs);
+    // Length of the datagram, or -1 on error, including a datagram longer
+    // than `capacity` (it is discarded, as Winsock does).
+    int (*recvfrom)(SocketHandle s, void* buffer, int capacity, sockaddr_in* from);
+    int (*closesocket)(SocketHandle s);
+};
+
+// The table in use, and the real one. Tests swap in their own and restore it.
+const SocketApi& Sockets();
+const SocketApi& RealSockets();
+void SetSocketApi(const SocketApi* api);  // null restores the real table
+
+// Socket library start and stop (Winsock 1.1 on Windows; nothing elsewhere).
+int StartSocketLibrary();
+int StopSocketLibrary();

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need.
+# Idempotent: does nothing (not even an apt update) when everything is present.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ make
+  g++-mingw-w64-x86-64 mingw-w64-tools
+  wine64 wine
+  xvfb x11-utils xdotool imagemagick
+  googletest
+  clang libclang-rt-14-dev
+  iproute2 util-linux
+  clang-format
+  zip unzip
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -5,7 +5,8 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ make
-  g++-mingw-w64-x86-64 mingw-w64-tools
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix mingw-w64-tools
+  python3
   wine64 wine
   xvfb x11-utils xdotool imagemagick
   googletest

@@ -1,0 +1,26 @@
+# cmake -DOBJDUMP=... -DEXE=... -P CheckImports.cmake
+# Fails unless EXE imports only Windows system DLLs: Pellvane.exe must be one
+# self-contained file, with no compiler runtime DLLs beside it.
+cmake_policy(SET CMP0057 NEW)
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${EXE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
+set(allowed KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll WS2_32.dll COMCTL32.dll msvcrt.dll
+            SHELL32.dll ole32.dll OLEAUT32.dll COMDLG32.dll)
+string(TOLOWER "${allowed}" allowed)
+set(found "")
+foreach(line IN LISTS lines)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  list(APPEND found ${dll})
+  string(TOLOWER "${dll}" lower)
+  if(NOT lower IN_LIST allowed)
+    message(FATAL_ERROR "${EXE} imports ${dll}, which is not a Windows system DLL")
+  endif()
+endforeach()
+if(NOT found)
+  message(FATAL_ERROR "no imports found in ${EXE}: not a PE file?")
+endif()
+message(STATUS "imports: ${found}")

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The demo: builds what is missing, then starts Pellvane.exe under Wine inside
+# the private test network, with simulated adapters answering on the other end
+# of the veth pair. With $DISPLAY set the window is live on that display;
+# headless (or with PELLVANE_HEADLESS=1) it runs on a private Xvfb and a PNG
+# screenshot of the window is written to build/demo/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+[ -f build/native/build.ninja ] || cmake --preset native >/dev/null
+cmake --build --preset native --target adapter_sim
+[ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
+cmake --build --preset windows --target Pellvane
+
+mkdir -p build/demo
+export PELLVANE_WINEPREFIXES=$PWD/build/windows/wineprefix
+if [ -z "${DISPLAY:-}" ] || [ "${PELLVANE_HEADLESS:-0}" = "1" ]; then
+  export PELLVANE_XVFB=1 PELLVANE_DEMO_SHOT=1
+fi
+exec scripts/netns-run.sh scripts/demo-inside.sh

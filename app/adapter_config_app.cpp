@@ -1,5 +1,8 @@
 #include "app/adapter_config_app.h"
 
+#include <new>
+
+#include "net/adapter_table.h"
 #include "net/socket_api.h"
 
 CAdapterConfigApp::CAdapterConfigApp() = default;
@@ -10,8 +13,15 @@ BOOL CAdapterConfigApp::InitInstance() {
     // 1. Hosted and three-dimensional controls need no switch here: the
     //    platform draws dialogs in its own style.
 
+    // 2. The HPLC system configuration: settings keys, host texts, driver file.
+    LoadConfiguration();
+
     // 3. The socket library, version 1.1; the result is not examined.
     StartSocketLibrary();
+
+    // 4. The adapter table, which opens the broadcast channel. Without memory
+    //    for it the program runs on with no table: the window lists nothing.
+    m_pAdapterTable = new (std::nothrow) CAdapterTable();
 
     // Returning false ends the program through ExitInstance, without a message loop.
     return FALSE;
@@ -19,5 +29,9 @@ BOOL CAdapterConfigApp::InitInstance() {
 
 int CAdapterConfigApp::ExitInstance() {
     StopSocketLibrary();
+    // 2. The table closes the channel (the socket went with the library) and
+    //    frees its records.
+    delete m_pAdapterTable;
+    m_pAdapterTable = nullptr;
     return CWinApp::ExitInstance();
 }

@@ -16,6 +16,21 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
+    // The HPLC system configuration: settings keys and the driver settings
+    // file (config/system_config.cpp). n is the system number, 1 or 2.
+    enum SaveFailure : UINT {      // what a failed SaveSystem could not write, as bits
+        kSaveKeyFailed = 1,        // the system's settings key
+        kSaveDriverIniFailed = 2,  // its section of the driver settings file
+    };
+    void LoadConfiguration();
+    void EnsureSystemKey(int n);
+    // True only when the settings key and, if its path is known, the driver
+    // settings file were both written; otherwise *pnFailed (if given) says
+    // which. m_strHost[n] takes host only when the key was written.
+    bool SaveSystem(int n, CString host, UINT* pnFailed = nullptr);
+    void WriteDriverIniDefaults(CString path);
+    bool WriteDriverIniSystem(int n, CString host);  // true if written or no file is known
+
     CString m_strDriverIni;
     CString m_strHost[3];  // indexed by system number: [1] and [2]; [0] unused
     CAdapterTable* m_pAdapterTable = nullptr;

@@ -7,11 +7,13 @@
 CString::CString(LPCSTR text) : m_data(text ? text : "") {}
 
 CString::CString(LPCSTR text, int length) {
-    if (text && length > 0) m_data.assign(text, static_cast<size_t>(length));
+    if (text && length > 0)
+        m_data.assign(text, static_cast<size_t>(length));
 }
 
 CString::CString(char ch, int repeat) {
-    if (repeat > 0) m_data.assign(static_cast<size_t>(repeat), ch);
+    if (repeat > 0)
+        m_data.assign(static_cast<size_t>(repeat), ch);
 }
 
 CString& CString::operator=(LPCSTR text) {
@@ -20,7 +22,8 @@ CString& CString::operator=(LPCSTR text) {
 }
 
 char CString::GetAt(int index) const {
-    if (index < 0 || index >= GetLength()) return '\0';
+    if (index < 0 || index >= GetLength())
+        return '\0';
     return m_data[static_cast<size_t>(index)];
 }
 
@@ -46,7 +49,9 @@ void CString::FormatV(LPCSTR format, va_list args) {
     m_data = std::move(out);
 }
 
-int CString::Compare(LPCSTR other) const { return std::strcmp(m_data.c_str(), other ? other : ""); }
+int CString::Compare(LPCSTR other) const {
+    return std::strcmp(m_data.c_str(), other ? other : "");
+}
 
 int CString::CompareNoCase(LPCSTR other) const {
 #ifdef _WIN32
@@ -62,7 +67,8 @@ CString& CString::operator+=(const CString& other) {
 }
 
 CString& CString::operator+=(LPCSTR text) {
-    if (text) m_data += text;
+    if (text)
+        m_data += text;
     return *this;
 }
 
@@ -72,34 +78,45 @@ CString& CString::operator+=(char ch) {
 }
 
 CString CString::Left(int count) const {
-    if (count <= 0) return CString();
+    if (count <= 0)
+        return CString();
     return CString(m_data.c_str(), count < GetLength() ? count : GetLength());
 }
 
-CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+CString CString::Mid(int first) const {
+    return Mid(first, GetLength());
+}
 
 CString CString::Mid(int first, int count) const {
-    if (first < 0) first = 0;
-    if (first >= GetLength() || count <= 0) return CString();
-    if (count > GetLength() - first) count = GetLength() - first;
+    if (first < 0)
+        first = 0;
+    if (first >= GetLength() || count <= 0)
+        return CString();
+    if (count > GetLength() - first)
+        count = GetLength() - first;
     return CString(m_data.c_str() + first, count);
 }
 
 int CString::Find(char ch, int start) const {
-    if (start < 0) start = 0;
-    if (start >= GetLength()) return -1;
+    if (start < 0)
+        start = 0;
+    if (start >= GetLength())
+        return -1;
     size_t at = m_data.find(ch, static_cast<size_t>(start));
     return at == std::string::npos ? -1 : static_cast<int>(at);
 }
 
 LPSTR CString::GetBuffer(int minLength) {
-    if (minLength > GetLength()) m_data.resize(static_cast<size_t>(minLength));
+    if (minLength > GetLength())
+        m_data.resize(static_cast<size_t>(minLength));
     return m_data.data();
 }
 
 void CString::ReleaseBuffer(int newLength) {
-    if (newLength < 0) newLength = static_cast<int>(std::strlen(m_data.c_str()));
-    if (newLength > GetLength()) newLength = GetLength();
+    if (newLength < 0)
+        newLength = static_cast<int>(std::strlen(m_data.c_str()));
+    if (newLength > GetLength())
+        newLength = GetLength();
     m_data.resize(static_cast<size_t>(newLength));
 }
 
@@ -108,7 +125,9 @@ bool operator==(const CString& a, const CString& b) {
            std::memcmp(a.GetString(), b.GetString(), static_cast<size_t>(a.GetLength())) == 0;
 }
 
-bool operator==(const CString& a, LPCSTR b) { return a.Compare(b) == 0; }
+bool operator==(const CString& a, LPCSTR b) {
+    return a.Compare(b) == 0;
+}
 
 CString operator+(const CString& a, const CString& b) {
     CString r(a);

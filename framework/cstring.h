@@ -28,9 +28,13 @@ public:
     char GetAt(int index) const;
     char operator[](int index) const { return GetAt(index); }
 
-    // printf-style formatting; the result replaces the string.
+    // printf-style formatting; the result replaces the string. With mingw,
+    // libstdc++ selects mingw's own C99 printf, so calls are checked against
+    // that dialect, not msvcrt's (which would reject %zu and accept %I64d).
     void Format(LPCSTR format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+        __attribute__((format(gnu_printf, 2, 3)))
+#elif defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
 #endif
         ;
@@ -60,8 +64,12 @@ private:
 
 bool operator==(const CString& a, const CString& b);
 bool operator==(const CString& a, LPCSTR b);
-inline bool operator!=(const CString& a, const CString& b) { return !(a == b); }
-inline bool operator!=(const CString& a, LPCSTR b) { return !(a == b); }
+inline bool operator!=(const CString& a, const CString& b) {
+    return !(a == b);
+}
+inline bool operator!=(const CString& a, LPCSTR b) {
+    return !(a == b);
+}
 CString operator+(const CString& a, const CString& b);
 CString operator+(const CString& a, LPCSTR b);
 CString operator+(LPCSTR a, const CString& b);

@@ -9,13 +9,15 @@ CString ModuleBaseName() {
 #ifdef _WIN32
     char path[MAX_PATH] = {};
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return CString();
+    if (n == 0 || n >= MAX_PATH)
+        return CString();
     const char* base = std::strrchr(path, '\\');
     base = base ? base + 1 : path;
     CString name(base);
     int dot = -1;
     for (int i = 0; i < name.GetLength(); ++i)
-        if (name[i] == '.') dot = i;
+        if (name[i] == '.')
+            dot = i;
     return dot > 0 ? name.Left(dot) : name;
 #else
     return CString();
@@ -29,7 +31,8 @@ CWinApp::CWinApp(LPCSTR appName) {
 }
 
 CWinApp::~CWinApp() {
-    if (g_pApp == this) g_pApp = nullptr;
+    if (g_pApp == this)
+        g_pApp = nullptr;
 }
 
 int CWinApp::Run() {
@@ -43,11 +46,15 @@ int CWinApp::Run() {
     return ExitInstance();
 }
 
-CWinApp* AfxGetApp() { return g_pApp; }
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
 
 int AfxWinMain() {
     CWinApp* app = AfxGetApp();
-    if (!app) return -1;
-    if (!app->InitInstance()) return app->ExitInstance();
+    if (!app)
+        return -1;
+    if (!app->InitInstance())
+        return app->ExitInstance();
     return app->Run();
 }

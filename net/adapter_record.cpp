@@ -13,8 +13,8 @@ bool AdapterRecord::GetIpText(CString& text) const {
 }
 
 bool AdapterRecord::GetMacText(CString& text) const {
-    text.Format("%02x:%02x:%02x:%02x:%02x:%02x", hardware[0], hardware[1], hardware[2],
-                hardware[3], hardware[4], hardware[5]);
+    text.Format("%02x:%02x:%02x:%02x:%02x:%02x", hardware[0], hardware[1], hardware[2], hardware[3],
+                hardware[4], hardware[5]);
     return true;
 }
 

@@ -8,13 +8,13 @@
 
 #pragma pack(push, 1)
 struct AdapterRecord {
-    LONG family;           // 0-3: always 2 (IPv4) for a discovered adapter
-    DWORD address;         // 4-7: adapter IPv4 address, network order
-    BYTE hardware[8];      // 8-15: 6 MAC octets and the 2 reply bytes after them
-    BYTE carried1[4];      // 16-19: reply 26-29, not interpreted
-    DWORD controller;      // 20-23: controlling workstation, network order; 0 = none
-    BYTE carried2[4];      // 24-27: reply 34-37, not interpreted
-    BYTE carried3[4];      // 28-31: reply 38-41, not interpreted
+    LONG family;       // 0-3: always 2 (IPv4) for a discovered adapter
+    DWORD address;     // 4-7: adapter IPv4 address, network order
+    BYTE hardware[8];  // 8-15: 6 MAC octets and the 2 reply bytes after them
+    BYTE carried1[4];  // 16-19: reply 26-29, not interpreted
+    DWORD controller;  // 20-23: controlling workstation, network order; 0 = none
+    BYTE carried2[4];  // 24-27: reply 34-37, not interpreted
+    BYTE carried3[4];  // 28-31: reply 38-41, not interpreted
 
     bool GetIpText(CString& text) const;
     bool GetMacText(CString& text) const;

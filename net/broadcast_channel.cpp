@@ -21,12 +21,15 @@ int SetFlag(SocketHandle s, int name) {
 
 }  // namespace
 
-void PrintDiagnostic(LPCSTR message) { std::perror(message); }
+void PrintDiagnostic(LPCSTR message) {
+    std::perror(message);
+}
 
 int ResolveAddress(LPCSTR text, sockaddr_in& address) {
     std::memset(&address, 0, sizeof(address));
     address.sin_family = AF_INET;
-    if (!text) return -1;
+    if (!text)
+        return -1;
 
     unsigned long parsed = Sockets().inet_addr(text);
     if (parsed != 0xFFFFFFFFul) {  // INADDR_NONE: also what 255.255.255.255 parses to
@@ -35,10 +38,12 @@ int ResolveAddress(LPCSTR text, sockaddr_in& address) {
     }
 
     const hostent* host = Sockets().gethostbyname(text);
-    if (!host || !host->h_addr_list || !host->h_addr_list[0]) return -1;
+    if (!host || !host->h_addr_list || !host->h_addr_list[0])
+        return -1;
     address.sin_family = static_cast<decltype(address.sin_family)>(host->h_addrtype);
     size_t length = host->h_length > 0 ? static_cast<size_t>(host->h_length) : 0;
-    if (length > sizeof(address.sin_addr)) length = sizeof(address.sin_addr);
+    if (length > sizeof(address.sin_addr))
+        length = sizeof(address.sin_addr);
     std::memcpy(&address.sin_addr, host->h_addr_list[0], length);
     return 0;
 }
@@ -50,12 +55,15 @@ BroadcastChannel::BroadcastChannel() : socket(kInvalidSocket) {
 
     Sockets().gethostname(hostName, sizeof(hostName));
     hostName[sizeof(hostName) - 1] = '\0';
-    if (ResolveAddress(hostName, localAddress) != 0) return;
+    if (ResolveAddress(hostName, localAddress) != 0)
+        return;
 
     socket = Sockets().socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (socket == kInvalidSocket) return;
+    if (socket == kInvalidSocket)
+        return;
 
-    if (SetFlag(socket, SO_BROADCAST) != 0) PrintDiagnostic("Can't set SO_BROADCAST option on broadcast");
+    if (SetFlag(socket, SO_BROADCAST) != 0)
+        PrintDiagnostic("Can't set SO_BROADCAST option on broadcast");
     SetFlag(socket, SO_REUSEADDR);
     int receiveBuffer = kReceiveBufferBytes;
     Sockets().setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
@@ -70,17 +78,23 @@ BroadcastChannel::BroadcastChannel() : socket(kInvalidSocket) {
     broadcastAddress.sin_port = htons(kAdapterPort);
 }
 
-BroadcastChannel::~BroadcastChannel() { Sockets().closesocket(socket); }
+BroadcastChannel::~BroadcastChannel() {
+    Sockets().closesocket(socket);
+}
 
 int BroadcastChannel::SendToBroadcast(const void* data, int length) {
-    if (socket == kInvalidSocket || broadcastAddress.sin_family == 0) return -1;
+    if (socket == kInvalidSocket || broadcastAddress.sin_family == 0)
+        return -1;
     return Sockets().sendto(socket, data, length, &broadcastAddress);
 }
 
-int BroadcastChannel::WaitReadable(int seconds) { return WaitReadableMs(seconds * 1000); }
+int BroadcastChannel::WaitReadable(int seconds) {
+    return WaitReadableMs(seconds * 1000);
+}
 
 int BroadcastChannel::WaitReadableMs(int milliseconds) {
-    if (milliseconds < 0) milliseconds = 0;
+    if (milliseconds < 0)
+        milliseconds = 0;
     auto start = std::chrono::steady_clock::now();
     int ready = socket == kInvalidSocket ? -1 : Sockets().wait_readable(socket, milliseconds);
     if (ready < 0) {
@@ -91,14 +105,16 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
 }
 
 int BroadcastChannel::ReceiveDatagram(void* buffer, int capacity) {
-    if (socket == kInvalidSocket) return -1;
+    if (socket == kInvalidSocket)
+        return -1;
     sockaddr_in from;
     std::memset(&from, 0, sizeof(from));
     return Sockets().recvfrom(socket, buffer, capacity, &from);
 }
 
 int BroadcastChannel::DiscardPending() {
-    if (socket == kInvalidSocket) return 0;
+    if (socket == kInvalidSocket)
+        return 0;
     // Bounded: a peer flooding the port cannot keep the caller here for ever.
     constexpr int kMostDiscarded = 100000;
     int discarded = 0;
@@ -112,7 +128,8 @@ int BroadcastChannel::DiscardPending() {
 }
 
 int OpenChannel() {
-    if (g_pBroadcastChannel) return 0;
+    if (g_pBroadcastChannel)
+        return 0;
     g_pBroadcastChannel = new (std::nothrow) BroadcastChannel();
     return 0;
 }

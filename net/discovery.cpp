@@ -6,8 +6,10 @@
 #include "net/broadcast_channel.h"
 
 bool ParseDiscoveryReply(const BYTE* data, int length, AdapterRecord& record) {
-    if (!data || length < kDiscoveryReplyTagLength || length > kDiscoveryReplyCapacity) return false;
-    if (std::memcmp(data, kDiscoveryReplyTag, kDiscoveryReplyTagLength) != 0) return false;
+    if (!data || length < kDiscoveryReplyTagLength || length > kDiscoveryReplyCapacity)
+        return false;
+    if (std::memcmp(data, kDiscoveryReplyTag, kDiscoveryReplyTagLength) != 0)
+        return false;
 
     // Bytes a short reply does not supply count as zero.
     BYTE reply[kDiscoveryReplyCapacity] = {};
@@ -26,7 +28,8 @@ bool ParseDiscoveryReply(const BYTE* data, int length, AdapterRecord& record) {
 
 int DiscoverAdapters(int seconds, DiscoveryCallback callback) {
     BroadcastChannel* channel = g_pBroadcastChannel;
-    if (!channel) return -1;
+    if (!channel)
+        return -1;
 
     if (channel->SendToBroadcast(kDiscoveryRequest, kDiscoveryRequestLength) < 0)
         PrintDiagnostic("sendto");
@@ -37,7 +40,8 @@ int DiscoverAdapters(int seconds, DiscoveryCallback callback) {
     for (;;) {
         auto remaining =
             std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-        if (remaining <= 0) break;
+        if (remaining <= 0)
+            break;
         int waitMs = remaining < 1000 ? static_cast<int>(remaining) : 1000;
         if (channel->WaitReadableMs(waitMs) > 0) {
             BYTE buffer[kDiscoveryReplyCapacity];

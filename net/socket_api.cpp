@@ -11,9 +11,15 @@ namespace {
 
 #ifdef _WIN32
 
-int RealGetHostName(char* name, int length) { return ::gethostname(name, length); }
-const hostent* RealGetHostByName(const char* name) { return ::gethostbyname(name); }
-unsigned long RealInetAddr(const char* text) { return ::inet_addr(text); }
+int RealGetHostName(char* name, int length) {
+    return ::gethostname(name, length);
+}
+const hostent* RealGetHostByName(const char* name) {
+    return ::gethostbyname(name);
+}
+unsigned long RealInetAddr(const char* text) {
+    return ::inet_addr(text);
+}
 SocketHandle RealSocket(int family, int type, int protocol) {
     return ::socket(family, type, protocol);
 }
@@ -41,14 +47,18 @@ int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
                        reinterpret_cast<sockaddr*>(from), &fromLength);
     return n == SOCKET_ERROR ? -1 : n;  // WSAEMSGSIZE: datagram too long, discarded
 }
-int RealCloseSocket(SocketHandle s) { return ::closesocket(s); }
+int RealCloseSocket(SocketHandle s) {
+    return ::closesocket(s);
+}
 
 #else
 
 int RealGetHostName(char* name, int length) {
     return ::gethostname(name, static_cast<size_t>(length));
 }
-const hostent* RealGetHostByName(const char* name) { return ::gethostbyname(name); }
+const hostent* RealGetHostByName(const char* name) {
+    return ::gethostbyname(name);
+}
 unsigned long RealInetAddr(const char* text) {
     return static_cast<unsigned long>(static_cast<in_addr_t>(::inet_addr(text)));
 }
@@ -67,7 +77,8 @@ int RealSendTo(SocketHandle s, const void* data, int length, const sockaddr_in* 
     return n < 0 ? -1 : static_cast<int>(n);
 }
 int RealWaitReadable(SocketHandle s, int timeoutMs) {
-    if (s < 0) return -1;
+    if (s < 0)
+        return -1;
     pollfd p{s, POLLIN, 0};
     int n = ::poll(&p, 1, timeoutMs);
     return n < 0 ? -1 : n;
@@ -82,14 +93,17 @@ int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     ssize_t n = ::recvmsg(s, &message, 0);
-    if (n < 0) return -1;
+    if (n < 0)
+        return -1;
     if (message.msg_flags & MSG_TRUNC) {
         errno = EMSGSIZE;
         return -1;
     }
     return static_cast<int>(n);
 }
-int RealCloseSocket(SocketHandle s) { return ::close(s); }
+int RealCloseSocket(SocketHandle s) {
+    return ::close(s);
+}
 
 #endif
 
@@ -102,9 +116,15 @@ const SocketApi* g_pSockets = &kRealSockets;
 
 }  // namespace
 
-const SocketApi& Sockets() { return *g_pSockets; }
-const SocketApi& RealSockets() { return kRealSockets; }
-void SetSocketApi(const SocketApi* api) { g_pSockets = api ? api : &kRealSockets; }
+const SocketApi& Sockets() {
+    return *g_pSockets;
+}
+const SocketApi& RealSockets() {
+    return kRealSockets;
+}
+void SetSocketApi(const SocketApi* api) {
+    g_pSockets = api ? api : &kRealSockets;
+}
 
 int StartSocketLibrary() {
 #ifdef _WIN32

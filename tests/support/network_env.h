@@ -7,8 +7,8 @@
 // Empty when the private test network is there; otherwise why it is not.
 const char* PrivateNetworkMissingReason();
 
-#define REQUIRE_PRIVATE_NETWORK()                                                    \
-    do {                                                                             \
-        if (const char* why_ = PrivateNetworkMissingReason(); why_[0] != '\0')       \
-            GTEST_SKIP() << "networked test skipped: " << why_;                      \
+#define REQUIRE_PRIVATE_NETWORK()                                              \
+    do {                                                                       \
+        if (const char* why_ = PrivateNetworkMissingReason(); why_[0] != '\0') \
+            GTEST_SKIP() << "networked test skipped: " << why_;                \
     } while (0)

@@ -1,0 +1,99 @@
+// CMemorySettingsStore: the settings store held in memory. It is the store of
+// builds without a registry and the stand-in that unit tests inspect.
+//
+// It models what the configuration logic relies on: keys with typed values
+// (names case-insensitive, parents created with a key), handles that must be
+// closed, a value query bounded by the caller's buffer, win.ini, INI files
+// made of ordered sections, and folders (an INI file can only be written into
+// an existing folder). Every successful change is appended to a journal so
+// tests can check the order of writes.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/settings_store.h"
+
+class CMemorySettingsStore : public CSettingsStore {
+public:
+    struct Value {
+        DWORD type = kValueString;
+        std::string bytes;  // exactly the stored bytes, a string's NUL included
+    };
+    using Section = std::pair<std::string, std::vector<std::pair<std::string, std::string>>>;
+    using IniFile = std::vector<Section>;
+
+    // CSettingsStore
+    bool OpenKey(LPCSTR path, SettingsKey* pKey) override;
+    bool CreateKey(LPCSTR path, SettingsKey* pKey) override;
+    bool SetStringValue(SettingsKey key, LPCSTR name, LPCSTR data, DWORD cbData) override;
+    bool QueryValue(SettingsKey key, LPCSTR name, DWORD* pType, BYTE* data,
+                    DWORD* pcbData) override;
+    void CloseKey(SettingsKey key) override;
+    DWORD ReadWinIniText(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer,
+                         DWORD size) override;
+    bool WriteIniText(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) override;
+    FileStatus GetFileStatus(LPCSTR path) override;
+
+    // Keys: set-up and inspection (paths as given to OpenKey).
+    bool KeyExists(const std::string& path) const;
+    void PutValue(const std::string& path, const std::string& name, DWORD type,
+                  const std::string& bytes);  // creates the key as needed
+    const Value* FindValue(const std::string& path, const std::string& name) const;
+    std::vector<std::string> ValueNames(const std::string& path) const;
+    std::vector<std::string> SubKeyNames(const std::string& path) const;  // direct children
+    void DeleteKey(const std::string& path);  // with everything below it
+    // Without write access (as for a user without rights on the machine-wide
+    // root) opening and creating keys and writing values fail.
+    void SetRegistryWritable(bool writable) { m_bRegistryWritable = writable; }
+    int OpenKeyCount() const { return static_cast<int>(m_handles.size()); }
+    int BadCloseCount() const { return m_nBadCloses; }
+
+    // Files and folders (case-insensitive, '/' or '\').
+    void AddFolder(const std::string& path);  // and its parents
+    void PutIniFile(const std::string& path, const IniFile& content);
+    const IniFile* FindIniFile(const std::string& path) const;
+    bool GetIniValue(const std::string& path, const std::string& section, const std::string& key,
+                     std::string* pValue) const;
+    void SetWinIniValue(const std::string& section, const std::string& key,
+                        const std::string& value);
+    void SetFileStatusUnknown(const std::string& path);  // the status query fails
+
+    // One line per successful change: "create PATH", "set PATH NAME=TEXT",
+    // "ini PATH [SECTION] KEY=VALUE" (a string value's NUL not shown).
+    const std::vector<std::string>& Journal() const { return m_journal; }
+    void ClearJournal() { m_journal.clear(); }
+
+private:
+    struct Key {
+        std::string path;                          // as first created
+        std::map<std::string, std::string> names;  // folded name -> name as written
+        std::map<std::string, Value> values;       // folded name -> value
+    };
+
+    static std::string Fold(const std::string& text);
+    static std::string FoldPath(const std::string& path);  // also '/' -> '\', no doubled '\'
+    static void SetIni(IniFile& file, const std::string& section, const std::string& key,
+                       const std::string& value);
+    static const std::string* GetIni(const IniFile& file, const std::string& section,
+                                     const std::string& key);
+    Key* KeyOfHandle(SettingsKey key);
+    Key& MakeKey(const std::string& path);
+
+    std::map<std::string, Key> m_keys;                // folded path -> key
+    std::map<std::uintptr_t, std::string> m_handles;  // open handle -> folded path
+    std::uintptr_t m_nextHandle = 1;
+    int m_nBadCloses = 0;
+    bool m_bRegistryWritable = true;
+
+    std::set<std::string> m_folders;                                    // folded paths
+    std::map<std::string, std::pair<std::string, IniFile>> m_iniFiles;  // folded -> (path, content)
+    std::set<std::string> m_unknownStatus;
+    IniFile m_winIni;
+
+    std::vector<std::string> m_journal;
+};

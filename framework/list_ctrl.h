@@ -1,0 +1,60 @@
+// CListCtrl: a stateless wrapper of a list-view control, one message per method.
+#pragma once
+
+#ifdef _WIN32
+
+#include <commctrl.h>
+
+#include "framework/wnd.h"
+
+class CListCtrl : public CWnd {
+public:
+    int InsertColumn(int column, LPCSTR heading, int format, int width) const {
+        LVCOLUMNA col = {};
+        col.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+        col.fmt = format;
+        col.cx = width;
+        col.pszText = const_cast<LPSTR>(heading);
+        return static_cast<int>(SendMessage(LVM_INSERTCOLUMNA, static_cast<WPARAM>(column),
+                                            reinterpret_cast<LPARAM>(&col)));
+    }
+    DWORD GetExtendedStyle() const {
+        return static_cast<DWORD>(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE));
+    }
+    DWORD SetExtendedStyle(DWORD style) const {
+        return static_cast<DWORD>(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style));
+    }
+    BOOL SetTextColor(COLORREF color) const {
+        return static_cast<BOOL>(SendMessage(LVM_SETTEXTCOLOR, 0, color));
+    }
+    BOOL SetTextBkColor(COLORREF color) const {
+        return static_cast<BOOL>(SendMessage(LVM_SETTEXTBKCOLOR, 0, color));
+    }
+    BOOL SetBkColor(COLORREF color) const {
+        return static_cast<BOOL>(SendMessage(LVM_SETBKCOLOR, 0, color));
+    }
+    int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
+    // The new item's index, or -1.
+    int InsertItem(const LVITEMA* item) const {
+        return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(item)));
+    }
+    // The item data of `index`, or 0 when the index names no row.
+    DWORD_PTR GetItemData(int index) const {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = index;
+        if (!SendMessage(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+            return 0;
+        return static_cast<DWORD_PTR>(item.lParam);
+    }
+    BOOL DeleteAllItems() const { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
+    BOOL RedrawItems(int first, int last) const {
+        return static_cast<BOOL>(SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(first), last));
+    }
+    void SetItemCount(int count) const {
+        SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(count));
+    }
+    void SetRedraw(BOOL redraw) const { SendMessage(WM_SETREDRAW, redraw); }
+};
+
+#endif  // _WIN32

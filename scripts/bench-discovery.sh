@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# bench-discovery.sh [--runs R] [--sizes N,N,...]
+#
+# Builds the adapter simulator and the discovery benchmark where needed (a
+# native build without sanitizers, so CPU figures mean something, and the
+# Windows build) and runs the benchmark in the private test network: natively,
+# then the Windows programs under Wine. Arguments go to both runs.
+# Build directories: build/bench-native and build/bench-windows (override with
+# PELLVANE_BENCH_NATIVE_DIR / PELLVANE_BENCH_WINDOWS_DIR).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+native=${PELLVANE_BENCH_NATIVE_DIR:-$root/build/bench-native}
+windows=${PELLVANE_BENCH_WINDOWS_DIR:-$root/build/bench-windows}
+
+cd "$root"
+if [ ! -f "$native/build.ninja" ]; then
+  cmake --preset native -B "$native" -DPELLVANE_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$native" --target adapter_sim discovery_bench
+if [ ! -f "$windows/build.ninja" ]; then
+  cmake --preset windows -B "$windows" >/dev/null
+fi
+cmake --build "$windows" --target adapter_sim discovery_bench
+
+# Everything below broadcasts or starts Wine: only inside the private network.
+export PELLVANE_WINEPREFIXES="$windows/wineprefix"
+exec "$root/scripts/netns-run.sh" bash -c '
+  set -euo pipefail
+  root=$1 native=$2 windows=$3
+  shift 3
+  echo "== native"
+  "$native/tools/discovery_bench/discovery_bench" "$@"
+  echo "== windows (Wine)"
+  "$root/scripts/wine-prefix.sh" "$windows/wineprefix"
+  # Through a file: Wine helper processes would hold a pipe open.
+  out=$(mktemp "${TMPDIR:-/tmp}/bench-wine.XXXXXX")
+  rc=0
+  WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all \
+    wine "$windows/tools/discovery_bench/discovery_bench.exe" "$@" >"$out" 2>&1 </dev/null || rc=$?
+  cat "$out"
+  rm -f "$out"
+  exit $rc
+' bench "$root" "$native" "$windows" "$@"

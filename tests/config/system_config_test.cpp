@@ -1,0 +1,316 @@
+// The HPLC system configuration against the in-memory settings store: what
+// start-up creates and reads, what a save writes, and in which order.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/adapter_config_app.h"
+#include "config/memory_settings_store.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kKey1 = "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1";
+const std::string kKey2 = "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2";
+const std::string kFolder = "C:\\Ploven";
+const std::string kIni = "C:\\Ploven\\qzdrv204.ini";
+
+// The journal lines of creating a system key with its defaults.
+Strings KeyCreation(const std::string& key) {
+    return {"create " + key,
+            "set " + key + " IFTYPE=NONE",
+            "set " + key + " HOST=",
+            "set " + key + " NAME=Controller",
+            "create " + key + "\\DATACONFIG",
+            "create " + key + "\\DIAGINFO",
+            "create " + key + "\\UNITCONFIG"};
+}
+
+Strings IniDefaults(int n) {
+    std::string prefix = "ini " + kIni + " [SYSTEM-" + std::to_string(n) + "] ";
+    return {prefix + "IFTYPE=NONE", prefix + "HOST=", prefix + "SamplingInterval=500"};
+}
+
+Strings Concat(std::initializer_list<Strings> parts) {
+    Strings all;
+    for (const Strings& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+std::string Bytes(const char* text) {
+    return std::string(text, std::strlen(text) + 1);
+}
+
+class SystemConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetSettingsStore(&m_store); }
+    void TearDown() override {
+        SetSettingsStore(nullptr);
+        // Every key opened or created must have been closed, exactly once.
+        EXPECT_EQ(m_store.OpenKeyCount(), 0);
+        EXPECT_EQ(m_store.BadCloseCount(), 0);
+    }
+
+    void SetLocalPath(const std::string& folder) {
+        m_store.SetWinIniValue("Ploven", "LocalPath", folder);
+    }
+    std::string StoredBytes(const std::string& key, const char* name) {
+        const CMemorySettingsStore::Value* value = m_store.FindValue(key, name);
+        EXPECT_NE(value, nullptr) << key << " " << name;
+        if (!value)
+            return "<missing>";
+        EXPECT_EQ(value->type, kValueString) << key << " " << name;
+        return value->bytes;
+    }
+    std::string IniValue(const std::string& section, const std::string& key) {
+        std::string value;
+        return m_store.GetIniValue(kIni, section, key, &value) ? value : "<missing>";
+    }
+
+    CMemorySettingsStore m_store;
+    CAdapterConfigApp m_app;
+};
+
+TEST_F(SystemConfigTest, FirstRunCreatesKeysAndDriverFileWithDefaultsInOrder) {
+    m_store.AddFolder(kFolder);
+    SetLocalPath(kFolder);
+
+    m_app.LoadConfiguration();
+
+    EXPECT_EQ(m_store.Journal(),
+              Concat({KeyCreation(kKey1), KeyCreation(kKey2), IniDefaults(1), IniDefaults(2)}));
+    for (const std::string& key : {kKey1, kKey2}) {
+        // String values carry their NUL in the length, the empty one too.
+        EXPECT_EQ(StoredBytes(key, "IFTYPE"), Bytes("NONE"));
+        EXPECT_EQ(StoredBytes(key, "HOST"), std::string(1, '\0'));
+        EXPECT_EQ(StoredBytes(key, "NAME"), Bytes("Controller"));
+        EXPECT_EQ(m_store.SubKeyNames(key), (Strings{"DATACONFIG", "DIAGINFO", "UNITCONFIG"}));
+        for (const char* sub : {"\\DATACONFIG", "\\DIAGINFO", "\\UNITCONFIG"}) {
+            EXPECT_TRUE(m_store.ValueNames(key + sub).empty()) << key << sub;
+            EXPECT_TRUE(m_store.SubKeyNames(key + sub).empty()) << key << sub;
+        }
+    }
+    EXPECT_STREQ(m_app.m_strHost[1], "");
+    EXPECT_STREQ(m_app.m_strHost[2], "");
+    EXPECT_STREQ(m_app.m_strDriverIni, kIni.c_str());
+    const CMemorySettingsStore::IniFile* file = m_store.FindIniFile(kIni);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(file->size(), 2u);
+    EXPECT_EQ((*file)[0].first, "SYSTEM-1");
+    EXPECT_EQ((*file)[1].first, "SYSTEM-2");
+}
+
+TEST_F(SystemConfigTest, WithoutLocalFolderNoDriverFileButSavesWriteTheKeys) {
+    for (bool emptyValue : {false, true}) {
+        SCOPED_TRACE(emptyValue ? "LocalPath empty" : "no Ploven section");
+        CMemorySettingsStore store;
+        store.AddFolder(kFolder);
+        if (emptyValue)
+            store.SetWinIniValue("Ploven", "LocalPath", "");
+        SetSettingsStore(&store);
+        CAdapterConfigApp app;
+        app.m_strDriverIni = "stale";
+
+        app.LoadConfiguration();
+        EXPECT_EQ(store.Journal(), Concat({KeyCreation(kKey1), KeyCreation(kKey2)}));
+        EXPECT_STREQ(app.m_strDriverIni, "");
+
+        UINT failed = 99;
+        EXPECT_TRUE(app.SaveSystem(1, "10.231.0.50", &failed));
+        EXPECT_EQ(failed, 0u);
+        const CMemorySettingsStore::Value* host = store.FindValue(kKey1, "HOST");
+        ASSERT_NE(host, nullptr);
+        EXPECT_EQ(host->bytes, Bytes("10.231.0.50"));
+        EXPECT_EQ(store.FindIniFile(kIni), nullptr);
+        EXPECT_EQ(store.OpenKeyCount(), 0);
+        SetSettingsStore(&m_store);
+    }
+}
+
+TEST_F(SystemConfigTest, ExistingKeysAndDriverFileAreLeftAsTheyAre) {
+    m_store.PutValue(kKey1, "IFTYPE", kValueString, Bytes("TessikBox"));
+    m_store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.20"));
+    m_store.PutValue(kKey1, "NAME", kValueString, Bytes("Left pump rack"));
+    m_store.PutValue(kKey2 + "\\DIAGINFO", "Level", kValueDword, std::string("\x03\0\0\0", 4));
+    const CMemorySettingsStore::IniFile original = {
+        {"SYSTEM-1",
+         {{"IFTYPE", "TessikBox"}, {"HOST", "10.231.0.20"}, {"SamplingInterval", "250"}}},
+        {"Columns", {{"Oven", "40"}}}};
+    m_store.PutIniFile(kIni, original);
+    SetLocalPath(kFolder);
+
+    m_app.LoadConfiguration();
+
+    // SYSTEM-2 exists (as the parent of DIAGINFO) without any value: it is
+    // opened, not recreated, and its host stays empty.
+    EXPECT_EQ(m_store.Journal(), Strings{});
+    EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.20");
+    EXPECT_STREQ(m_app.m_strHost[2], "");
+    EXPECT_EQ(StoredBytes(kKey1, "NAME"), Bytes("Left pump rack"));
+    EXPECT_TRUE(m_store.ValueNames(kKey2).empty());
+    ASSERT_NE(m_store.FindIniFile(kIni), nullptr);
+    EXPECT_EQ(*m_store.FindIniFile(kIni), original);
+}
+
+TEST_F(SystemConfigTest, DefaultsOnlyGoIntoADriverFileKnownToBeMissing) {
+    // A folder bearing the file's name counts as the file.
+    m_store.AddFolder(kIni);
+    SetLocalPath(kFolder + "\\");  // a trailing backslash still names the same file
+    m_app.LoadConfiguration();
+    EXPECT_EQ(m_store.Journal(), Concat({KeyCreation(kKey1), KeyCreation(kKey2)}));
+    EXPECT_EQ(m_store.FindIniFile(kIni), nullptr);
+
+    // A status query that fails for another reason must not reset the
+    // assignments of a file that may well be there.
+    CMemorySettingsStore store;
+    store.AddFolder(kFolder);
+    store.SetWinIniValue("Ploven", "LocalPath", kFolder);
+    store.SetFileStatusUnknown(kIni);
+    SetSettingsStore(&store);
+    CAdapterConfigApp app;
+    app.LoadConfiguration();
+    EXPECT_EQ(store.FindIniFile(kIni), nullptr);
+    EXPECT_STREQ(app.m_strDriverIni, kIni.c_str());
+    SetSettingsStore(&m_store);
+}
+
+TEST_F(SystemConfigTest, SaveWritesHostOrNoAdapterToBothStores) {
+    m_store.AddFolder(kFolder);
+    SetLocalPath(kFolder);
+    m_app.LoadConfiguration();
+    m_store.ClearJournal();
+
+    UINT failed = 99;
+    EXPECT_TRUE(m_app.SaveSystem(2, "10.231.0.77", &failed));
+    EXPECT_EQ(failed, 0u);
+    EXPECT_EQ(m_store.Journal(),
+              (Strings{"set " + kKey2 + " IFTYPE=TessikBox", "set " + kKey2 + " HOST=10.231.0.77",
+                       "ini " + kIni + " [SYSTEM-2] IFTYPE=TessikBox",
+                       "ini " + kIni + " [SYSTEM-2] HOST=10.231.0.77"}));
+    EXPECT_EQ(StoredBytes(kKey2, "IFTYPE"), Bytes("TessikBox"));
+    EXPECT_EQ(StoredBytes(kKey2, "HOST"), Bytes("10.231.0.77"));
+    EXPECT_EQ(StoredBytes(kKey2, "NAME"), Bytes("Controller"));
+    EXPECT_STREQ(m_app.m_strHost[2], "10.231.0.77");
+    EXPECT_EQ(IniValue("SYSTEM-2", "SamplingInterval"), "500");
+    EXPECT_EQ(IniValue("SYSTEM-1", "IFTYPE"), "NONE");
+    EXPECT_STREQ(m_app.m_strHost[1], "");
+
+    m_store.ClearJournal();
+    EXPECT_TRUE(m_app.SaveSystem(2, "", &failed));
+    EXPECT_EQ(failed, 0u);
+    EXPECT_EQ(m_store.Journal(),
+              (Strings{"set " + kKey2 + " IFTYPE=NONE",
+                       "set " + kKey2 + " HOST=", "ini " + kIni + " [SYSTEM-2] IFTYPE=NONE",
+                       "ini " + kIni + " [SYSTEM-2] HOST="}));
+    EXPECT_EQ(StoredBytes(kKey2, "HOST"), std::string(1, '\0'));
+    EXPECT_EQ(IniValue("SYSTEM-2", "HOST"), "");
+    EXPECT_STREQ(m_app.m_strHost[2], "");
+}
+
+TEST_F(SystemConfigTest, SaveRecreatesAKeyDeletedSinceStartUp) {
+    m_app.LoadConfiguration();
+    m_store.DeleteKey(kKey1);
+    m_store.ClearJournal();
+
+    EXPECT_TRUE(m_app.SaveSystem(1, "10.231.0.9"));
+    EXPECT_EQ(
+        m_store.Journal(),
+        Concat({KeyCreation(kKey1),
+                {"set " + kKey1 + " IFTYPE=TessikBox", "set " + kKey1 + " HOST=10.231.0.9"}}));
+    EXPECT_EQ(StoredBytes(kKey1, "HOST"), Bytes("10.231.0.9"));
+    EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.9");
+}
+
+TEST_F(SystemConfigTest, HostIsReadWithinItsBufferWhateverItsTypeAndLength) {
+    struct Case {
+        const char* what;
+        DWORD type;
+        std::string bytes;
+        std::string expected;
+    };
+    const std::string fill256(256, '7');
+    const Case cases[] = {
+        {"number without NUL", kValueDword, "1234", "1234"},
+        {"binary without NUL", kValueBinary, "10.231.0.3", "10.231.0.3"},
+        {"string with text after its NUL", kValueString, Bytes("10.0.0.1") + "junk", "10.0.0.1"},
+        {"binary filling the buffer exactly", kValueBinary, fill256, fill256},
+        {"string one byte too long", kValueString, fill256 + '\0', ""},
+        {"binary far too long", kValueBinary, std::string(4000, 'A'), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_store.PutValue(kKey1, "HOST", c.type, c.bytes);
+        m_app.m_strHost[1] = "previous";
+        m_app.EnsureSystemKey(1);
+        EXPECT_EQ(std::string(m_app.m_strHost[1].GetString(),
+                              static_cast<size_t>(m_app.m_strHost[1].GetLength())),
+                  c.expected);
+    }
+    EXPECT_EQ(m_store.Journal(), Strings{});  // reading never rewrites the value
+}
+
+TEST_F(SystemConfigTest, SaveToAnUnwritableStoreIsReportedAndKeepsTheHost) {
+    m_store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
+    m_store.AddFolder(kFolder);
+    SetLocalPath(kFolder);
+    m_app.LoadConfiguration();
+    ASSERT_STREQ(m_app.m_strHost[1], "10.231.0.5");
+    m_store.SetRegistryWritable(false);
+    m_store.ClearJournal();
+
+    UINT failed = 0;
+    EXPECT_FALSE(m_app.SaveSystem(1, "10.231.0.6", &failed));
+    EXPECT_EQ(failed, static_cast<UINT>(CAdapterConfigApp::kSaveKeyFailed));
+    EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.5");
+    EXPECT_EQ(StoredBytes(kKey1, "HOST"), Bytes("10.231.0.5"));
+    // The driver file is still written, in the usual order after the key.
+    EXPECT_EQ(IniValue("SYSTEM-1", "HOST"), "10.231.0.6");
+
+    // Start-up against such a store stays silent and leaves the hosts empty.
+    CMemorySettingsStore store;
+    store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
+    store.SetRegistryWritable(false);
+    SetSettingsStore(&store);
+    CAdapterConfigApp app;
+    app.LoadConfiguration();
+    EXPECT_STREQ(app.m_strHost[1], "");
+    EXPECT_FALSE(store.KeyExists(kKey2));
+    EXPECT_EQ(store.Journal(), Strings{});
+    SetSettingsStore(&m_store);
+}
+
+TEST_F(SystemConfigTest, SaveIntoAMissingDriverFolderIsReported) {
+    SetLocalPath("D:\\Ploven\\gone");
+    m_app.LoadConfiguration();  // the defaults cannot be written either, silently
+    ASSERT_STREQ(m_app.m_strDriverIni, "D:\\Ploven\\gone\\qzdrv204.ini");
+
+    UINT failed = 0;
+    EXPECT_FALSE(m_app.SaveSystem(2, "10.231.0.8", &failed));
+    EXPECT_EQ(failed, static_cast<UINT>(CAdapterConfigApp::kSaveDriverIniFailed));
+    // The key was written, so the host text follows it.
+    EXPECT_STREQ(m_app.m_strHost[2], "10.231.0.8");
+    EXPECT_EQ(StoredBytes(kKey2, "HOST"), Bytes("10.231.0.8"));
+}
+
+TEST_F(SystemConfigTest, SystemNumbersOtherThanOneAndTwoTouchNothing) {
+    m_store.AddFolder(kFolder);
+    SetLocalPath(kFolder);
+    m_app.LoadConfiguration();
+    m_store.ClearJournal();
+
+    for (int n : {0, 3, -1}) {
+        UINT failed = 0;
+        m_app.EnsureSystemKey(n);
+        EXPECT_FALSE(m_app.SaveSystem(n, "10.231.0.1", &failed)) << n;
+        EXPECT_EQ(failed, static_cast<UINT>(CAdapterConfigApp::kSaveKeyFailed |
+                                            CAdapterConfigApp::kSaveDriverIniFailed));
+        EXPECT_FALSE(m_app.WriteDriverIniSystem(n, "10.231.0.1")) << n;
+    }
+    EXPECT_EQ(m_store.Journal(), Strings{});
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// Running out of memory while an answer is merged must cost only that answer.
+// The global allocator is replaced (tests/support/failing_allocator) so that a
+// chosen allocation fails.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "net/adapter_table.h"
+#include "net/broadcast_channel.h"
+#include "tests/support/failing_allocator.h"
+
+namespace {
+
+AdapterRecord Record(BYTE id, BYTE lastIpOctet) {
+    AdapterRecord r;
+    std::memset(&r, 0, sizeof(r));
+    r.family = kFamilyIPv4;
+    BYTE ip[4] = {10, 0, 0, lastIpOctet};
+    std::memcpy(&r.address, ip, 4);
+    r.hardware[5] = id;
+    return r;
+}
+
+BYTE LastIpOctet(const AdapterRecord* r) {
+    return reinterpret_cast<const BYTE*>(&r->address)[3];
+}
+
+// The channel is not what is tested here; keep it from looking for a network.
+int NoHostName(char* name, int) {
+    name[0] = '\0';
+    return -1;
+}
+const hostent* NoHost(const char*) {
+    return nullptr;
+}
+unsigned long NoDottedAddress(const char*) {
+    return 0xFFFFFFFFul;
+}
+SocketHandle NoSocket(int, int, int) {
+    return kInvalidSocket;
+}
+int Fails(SocketHandle, int, int, const void*, int) {
+    return -1;
+}
+int FailsBind(SocketHandle, const sockaddr_in*) {
+    return -1;
+}
+int FailsSend(SocketHandle, const void*, int, const sockaddr_in*) {
+    return -1;
+}
+int FailsWait(SocketHandle, int) {
+    return -1;
+}
+int FailsReceive(SocketHandle, void*, int, sockaddr_in*) {
+    return -1;
+}
+int FailsClose(SocketHandle) {
+    return -1;
+}
+const SocketApi kOffline = {NoHostName, NoHost,    NoDottedAddress, NoSocket,     Fails,
+                            FailsBind,  FailsSend, FailsWait,       FailsReceive, FailsClose};
+
+class AdapterTableMemoryTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetSocketApi(&kOffline); }
+    void TearDown() override { SetSocketApi(nullptr); }
+};
+
+// Whichever allocation of a new adapter's merge fails (its record or a new
+// node block), the answer is skipped whole: nothing half-added, nothing
+// leaked, and the table keeps working.
+TEST_F(AdapterTableMemoryTest, AFailedAllocationSkipsTheNewAdapterOnly) {
+    bool someFailureSeen = false;
+    for (int n = 1; n <= 3; ++n) {
+        CAdapterTable table;  // empty: the first element needs a node block too
+        table.Upsert(Record(1, 1));
+        // Fill the first node block, so that the next element needs a new one.
+        for (BYTE id = 2; id <= 10; ++id)
+            table.Upsert(Record(id, id));
+        ASSERT_EQ(table.GetCount(), 10);
+
+        long liveBefore = LiveAllocations();
+        bool added;
+        bool failed;
+        {
+            FailingAllocation failure(n);
+            added = table.Upsert(Record(11, 11));
+            failed = failure.Happened();
+        }
+        if (failed) {
+            someFailureSeen = true;
+            EXPECT_FALSE(added) << "allocation " << n;
+            EXPECT_EQ(table.GetCount(), 10) << "allocation " << n;
+            EXPECT_EQ(LiveAllocations(), liveBefore) << "allocation " << n;
+        } else {
+            EXPECT_TRUE(added) << "allocation " << n;
+            EXPECT_EQ(table.GetCount(), 11) << "allocation " << n;
+        }
+
+        // Memory back: the same adapter is merged normally.
+        EXPECT_TRUE(table.Upsert(Record(11, 12)));
+        ASSERT_EQ(table.GetCount(), 11);
+        EXPECT_EQ(LastIpOctet(table.GetAt(10)), 12);
+        EXPECT_EQ(LastIpOctet(table.GetAt(0)), 1);
+    }
+    EXPECT_TRUE(someFailureSeen);
+}
+
+// Overwriting a known adapter needs no memory at all.
+TEST_F(AdapterTableMemoryTest, AKnownAdapterIsUpdatedWithoutAllocating) {
+    CAdapterTable table;
+    table.Upsert(Record(1, 1));
+    {
+        FailingAllocation failure(1);
+        EXPECT_TRUE(table.Upsert(Record(1, 2)));
+        EXPECT_FALSE(failure.Happened());
+    }
+    EXPECT_EQ(LastIpOctet(table.GetAt(0)), 2);
+}
+
+TEST_F(AdapterTableMemoryTest, NoChannelWithoutMemoryForItAndTheTableStillWorks) {
+    {
+        FailingAllocation failure(1);
+        CAdapterTable table;
+        EXPECT_TRUE(failure.Happened());
+        EXPECT_EQ(g_pBroadcastChannel, nullptr);
+        EXPECT_EQ(g_pAdapterTable, &table);
+    }
+    EXPECT_EQ(g_pAdapterTable, nullptr);
+}
+
+// Destroying the table hands back every record and node block.
+TEST_F(AdapterTableMemoryTest, DestructionReturnsEveryAllocation) {
+    long liveBefore = LiveAllocations();
+    {
+        CAdapterTable table;
+        for (BYTE id = 1; id <= 35; ++id)
+            table.Upsert(Record(id, id));
+        EXPECT_GT(LiveAllocations(), liveBefore + 35);
+    }
+    EXPECT_EQ(LiveAllocations(), liveBefore);
+}
+
+}  // namespace

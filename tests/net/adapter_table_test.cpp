@@ -1,0 +1,233 @@
+#include "net/adapter_table.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/broadcast_channel.h"
+#include "net/discovery.h"
+#include "tests/net/fake_sockets.h"
+
+namespace {
+
+// Every test runs on the fake socket library: by default its host name
+// resolves to nothing, so the channel exists without a socket and the table's
+// own logic is tested without any traffic.
+class AdapterTableTest : public ::testing::Test {
+protected:
+    FakeSockets m_sockets;
+};
+
+// --- Records ---
+
+struct Mac {
+    BYTE octet[6];
+};
+
+// A record with every byte chosen: `fill` seeds the bytes that are neither
+// the MAC nor the addresses, so two records from different fills differ in
+// every one of them.
+AdapterRecord MakeRecord(Mac mac, DWORD address, DWORD controller, BYTE fill) {
+    AdapterRecord r;
+    std::memset(&r, fill, sizeof(r));
+    r.family = kFamilyIPv4;
+    r.address = address;
+    std::memcpy(r.hardware, mac.octet, 6);
+    r.controller = controller;
+    return r;
+}
+
+bool SameBytes(const AdapterRecord& a, const AdapterRecord& b) {
+    return std::memcmp(&a, &b, sizeof(AdapterRecord)) == 0;
+}
+
+std::vector<std::string> IpTexts(const CAdapterTable& table) {
+    std::vector<std::string> out;
+    for (int i = 0; i < table.GetCount(); ++i) {
+        CString text;
+        table.GetAt(i)->GetIpText(text);
+        out.emplace_back(text.GetString());
+    }
+    return out;
+}
+
+DWORD Ip(BYTE a, BYTE b, BYTE c, BYTE d) {
+    BYTE octets[4] = {a, b, c, d};
+    DWORD value;
+    std::memcpy(&value, octets, 4);
+    return value;
+}
+
+const Mac kMacA = {{0x00, 0x50, 0xc2, 0x11, 0x22, 0x33}};
+const Mac kMacB = {{0x00, 0x50, 0xc2, 0x44, 0x55, 0x66}};
+const Mac kMacC = {{0x00, 0x50, 0xc2, 0x77, 0x88, 0x99}};
+// Same last three octets as A, other maker prefix.
+const Mac kMacAOtherMaker = {{0xaa, 0xbb, 0xcc, 0x11, 0x22, 0x33}};
+
+// --- Life of the table ---
+
+TEST_F(AdapterTableTest, ConstructionRegistersTheTableAndOpensTheChannel) {
+    ASSERT_EQ(g_pAdapterTable, nullptr);
+    ASSERT_EQ(g_pBroadcastChannel, nullptr);
+    {
+        CAdapterTable table;
+        EXPECT_EQ(g_pAdapterTable, &table);
+        EXPECT_NE(g_pBroadcastChannel, nullptr);
+        EXPECT_EQ(table.GetCount(), 0);
+    }
+    EXPECT_EQ(g_pAdapterTable, nullptr);
+    EXPECT_EQ(g_pBroadcastChannel, nullptr);
+}
+
+// The records and the list's node blocks are the table's; LeakSanitizer
+// (native build) reports any of them left behind.
+TEST_F(AdapterTableTest, DestructionFreesEveryRecordAcrossSeveralNodeBlocks) {
+    auto* table = new CAdapterTable();
+    for (BYTE i = 0; i < 25; ++i)
+        table->Upsert(MakeRecord({{0, 0, 0, 1, 2, i}}, Ip(10, 0, 0, i), 0, i));
+    EXPECT_EQ(table->GetCount(), 25);
+    delete table;
+    EXPECT_EQ(g_pAdapterTable, nullptr);
+}
+
+// --- Merging ---
+
+TEST_F(AdapterTableTest, TwoAnswersFromOneAdapterLeaveOneElementHoldingTheSecond) {
+    CAdapterTable table;
+    AdapterRecord first = MakeRecord(kMacA, Ip(10, 0, 0, 5), 0, 0x11);
+    AdapterRecord second = MakeRecord(kMacA, Ip(10, 0, 0, 6), Ip(10, 0, 0, 1), 0x22);
+    EXPECT_TRUE(table.Upsert(first));
+    EXPECT_TRUE(table.Upsert(second));
+    ASSERT_EQ(table.GetCount(), 1);
+    EXPECT_TRUE(SameBytes(*table.GetAt(0), second));
+}
+
+TEST_F(AdapterTableTest, MacsDifferingOnlyInTheMakerOctetsAreOneAdapter) {
+    CAdapterTable table;
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 5), 0, 0x11));
+    AdapterRecord other = MakeRecord(kMacAOtherMaker, Ip(10, 0, 0, 9), 0, 0x33);
+    table.Upsert(other);
+    ASSERT_EQ(table.GetCount(), 1);
+    EXPECT_TRUE(SameBytes(*table.GetAt(0), other));
+    CString mac;
+    table.GetAt(0)->GetMacText(mac);
+    EXPECT_STREQ(mac, "aa:bb:cc:11:22:33");
+}
+
+// Any one of the last three octets differing makes another adapter.
+TEST_F(AdapterTableTest, EachOfTheLastThreeOctetsTellsAdaptersApart) {
+    CAdapterTable table;
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0));
+    for (int octet = 3; octet < 6; ++octet) {
+        Mac mac = kMacA;
+        mac.octet[octet] ^= 0x80;
+        table.Upsert(MakeRecord(mac, Ip(10, 0, 0, static_cast<BYTE>(octet)), 0, 0));
+    }
+    EXPECT_EQ(table.GetCount(), 4);
+}
+
+TEST_F(AdapterTableTest, OverwritingKeepsOrderOfFirstDiscoveryAndReplacesEveryField) {
+    CAdapterTable table;
+    table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 2), 0, 0x01));
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0x01));
+    table.Upsert(MakeRecord(kMacC, Ip(10, 0, 0, 3), 0, 0x01));
+    AdapterRecord* middle = table.GetAt(1);
+
+    // A's next answer differs from its first in every byte but the MAC.
+    AdapterRecord changed = MakeRecord(kMacA, Ip(192, 168, 7, 7), Ip(10, 0, 0, 99), 0xfe);
+    changed.family = 0x7f;
+    table.Upsert(changed);
+
+    ASSERT_EQ(table.GetCount(), 3);
+    EXPECT_EQ(table.GetAt(1), middle);  // overwritten in place, not re-appended
+    EXPECT_TRUE(SameBytes(*table.GetAt(1), changed));
+    EXPECT_EQ(IpTexts(table), (std::vector<std::string>{"10.0.0.2", "192.168.7.7", "10.0.0.3"}));
+    CString status;
+    table.GetAt(1)->GetStatusText(status);
+    EXPECT_STREQ(status, "Controlled by 10.0.0.99");
+}
+
+TEST_F(AdapterTableTest, StoresItsOwnCopyOfTheRecord) {
+    CAdapterTable table;
+    AdapterRecord record = MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0);
+    table.Upsert(record);
+    record.address = Ip(10, 0, 0, 2);
+    EXPECT_EQ(IpTexts(table), std::vector<std::string>{"10.0.0.1"});
+}
+
+TEST_F(AdapterTableTest, GetAtGivesNothingOutsideTheElements) {
+    CAdapterTable table;
+    EXPECT_EQ(table.GetAt(0), nullptr);
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0));
+    table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 2), 0, 0));
+    EXPECT_NE(table.GetAt(0), nullptr);
+    EXPECT_NE(table.GetAt(table.GetCount() - 1), nullptr);
+    EXPECT_EQ(table.GetAt(-1), nullptr);
+    EXPECT_EQ(table.GetAt(table.GetCount()), nullptr);
+    EXPECT_EQ(table.GetAt(1 << 30), nullptr);
+}
+
+// The merge walk ends at an element without a record; what lies beyond it is
+// not searched, and the answer is appended instead.
+TEST_F(AdapterTableTest, AnElementWithoutRecordEndsTheMergeWalk) {
+    CAdapterTable table;
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0));
+    table.AddTail(nullptr);
+    table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 2), 0, 0));
+    ASSERT_EQ(table.GetCount(), 3);
+
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 3), 0, 0));  // found before the gap
+    EXPECT_EQ(table.GetCount(), 3);
+    table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 4), 0, 0));  // beyond it: appended
+    ASSERT_EQ(table.GetCount(), 4);
+    EXPECT_EQ(table.GetAt(1), nullptr);
+    CString ip;
+    table.GetAt(0)->GetIpText(ip);
+    EXPECT_STREQ(ip, "10.0.0.3");
+    table.GetAt(3)->GetIpText(ip);
+    EXPECT_STREQ(ip, "10.0.0.4");
+}
+
+// --- Refresh ---
+
+TEST_F(AdapterTableTest, RefreshWithoutChannelFailsAtOnceAndChangesNothing) {
+    CAdapterTable table;
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0));
+    CloseChannel();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(table.Refresh(), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(IpTexts(table), std::vector<std::string>{"10.0.0.1"});
+}
+
+std::vector<unsigned char> Reply(Mac mac, BYTE lastIpOctet) {
+    std::vector<unsigned char> reply(42, 0);
+    std::memcpy(reply.data(), kDiscoveryReplyTag, kDiscoveryReplyTagLength);
+    BYTE ip[4] = {10, 0, 0, lastIpOctet};
+    std::memcpy(reply.data() + 16, ip, 4);
+    std::memcpy(reply.data() + 20, mac.octet, 6);
+    return reply;
+}
+
+// The discovery answers reach this table through the process-wide pointer,
+// in arrival order; foreign datagrams are dropped by the exchange.
+TEST_F(AdapterTableTest, RefreshMergesEveryAnswerOfTheExchange) {
+    m_sockets.lookupAddress = {10, 0, 0, 1};  // a channel with a bound socket
+    CAdapterTable table;
+    table.Upsert(MakeRecord(kMacC, Ip(10, 0, 0, 30), 0, 0));  // from an earlier discovery
+    const char foreign[] = "HELLO SOMEONE ELSE";
+    m_sockets.QueueDatagram(Reply(kMacA, 1));
+    m_sockets.QueueDatagram(Reply(kMacB, 2));
+    m_sockets.QueueDatagram(std::vector<unsigned char>(foreign, foreign + sizeof(foreign)));
+    m_sockets.QueueDatagram(Reply(kMacA, 11));
+    m_sockets.QueueDatagram(Reply(kMacAOtherMaker, 12));
+    EXPECT_EQ(table.Refresh(), 0);
+    EXPECT_EQ(m_sockets.sent.size(), 1u);
+    EXPECT_TRUE(m_sockets.datagrams.empty());
+    EXPECT_EQ(IpTexts(table), (std::vector<std::string>{"10.0.0.30", "10.0.0.12", "10.0.0.2"}));
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+// The address resolver and the channel's opening sequence, against the real
+// resolver where its answer is fixed and a scripted socket library elsewhere.
+#include "net/broadcast_channel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/net/fake_sockets.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+class ChannelTest : public testing::Test {
+protected:
+    void SetUp() override {
+        StartSocketLibrary();
+        ASSERT_EQ(g_pBroadcastChannel, nullptr);
+    }
+    void TearDown() override {
+        CloseChannel();
+        StopSocketLibrary();
+    }
+};
+
+// An address full of garbage, so that clearing it is part of what is tested.
+sockaddr_in Garbage() {
+    sockaddr_in address;
+    std::memset(&address, 0xAB, sizeof(address));
+    return address;
+}
+
+// Everything but the family and the address bytes must be zero.
+void ExpectOnlyFamilyAndAddress(const sockaddr_in& address, int family, const Bytes& bytes) {
+    EXPECT_EQ(address.sin_family, family);
+    EXPECT_EQ(PortBytes(address), Bytes({0x00, 0x00}));
+    EXPECT_EQ(AddressBytes(address), bytes);
+    EXPECT_EQ(Bytes(address.sin_zero, address.sin_zero + sizeof(address.sin_zero)), Bytes(8, 0));
+}
+
+bool IsAllZero(const sockaddr_in& address) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(&address);
+    for (size_t i = 0; i < sizeof(address); ++i)
+        if (p[i] != 0)
+            return false;
+    return true;
+}
+
+// A diagnostic is one line: the fixed message, a colon, a space, the C
+// library's error text.
+void ExpectDiagnostic(const std::string& captured, const std::string& message) {
+    EXPECT_EQ(captured.rfind(message + ": ", 0), 0u) << captured;
+    ASSERT_FALSE(captured.empty());
+    EXPECT_EQ(captured.back(), '\n') << captured;
+    EXPECT_EQ(captured.find('\n'), captured.size() - 1) << captured;
+}
+
+TEST_F(ChannelTest, ResolveAddressWithTheRealResolver) {
+    sockaddr_in address = Garbage();
+    EXPECT_EQ(ResolveAddress("10.1.2.3", address), 0);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {10, 1, 2, 3});
+
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress("localhost", address), 0);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {127, 0, 0, 1});
+
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress(nullptr, address), -1);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {0, 0, 0, 0});
+}
+
+TEST_F(ChannelTest, ResolveAddressFallsBackToTheHostNameLookup) {
+    FakeSockets fake;
+
+    // Dotted addresses never reach the lookup.
+    sockaddr_in address = Garbage();
+    EXPECT_EQ(ResolveAddress("10.231.0.2", address), 0);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {10, 231, 0, 2});
+    EXPECT_TRUE(fake.lookups.empty());
+
+    // A name nobody knows: -1, and nothing left of the old content but the family.
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress("no-such-adapter", address), -1);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {0, 0, 0, 0});
+    EXPECT_EQ(fake.lookups, std::vector<std::string>({"no-such-adapter"}));
+
+    // The parser's failure value is the all-ones address, so that text goes
+    // on to the lookup and fails with it.
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress("255.255.255.255", address), -1);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {0, 0, 0, 0});
+    ASSERT_EQ(fake.lookups.size(), 2u);
+    EXPECT_EQ(fake.lookups[1], "255.255.255.255");
+
+    fake.lookupAddress = {10, 231, 0, 1};
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress("pellvane-ws", address), 0);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {10, 231, 0, 1});
+}
+
+TEST_F(ChannelTest, ResolveAddressCopiesNoMoreThanTheResultAndTheFieldHold) {
+    FakeSockets fake;
+    sockaddr_in address;
+
+    // A result longer than an IPv4 address must not run into the rest of
+    // the socket address.
+    fake.lookupAddress = {10,   9,    8,    7,    0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
+                          0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress("long-result", address), 0);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {10, 9, 8, 7});
+
+    // A shorter one leaves the remaining address bytes cleared.
+    fake.lookupAddress = {10, 9, 8, 7};
+    fake.lookupLength = 2;
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress("short-result", address), 0);
+    ExpectOnlyFamilyAndAddress(address, AF_INET, {10, 9, 0, 0});
+
+    // The family is the one the lookup reports.
+    fake.lookupLength = -1;
+    fake.lookupFamily = 23;
+    address = Garbage();
+    EXPECT_EQ(ResolveAddress("other-family", address), 0);
+    ExpectOnlyFamilyAndAddress(address, 23, {10, 9, 8, 7});
+}
+
+TEST_F(ChannelTest, UnresolvableHostNameLeavesTheChannelWithoutSocket) {
+    FakeSockets fake;
+    fake.hostName = "lonely-ws";
+    EXPECT_EQ(OpenChannel(), 0);
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    EXPECT_STREQ(g_pBroadcastChannel->hostName, "lonely-ws");
+    EXPECT_EQ(fake.lookups, std::vector<std::string>({"lonely-ws"}));
+    EXPECT_EQ(fake.socketCalls, 0);
+    EXPECT_EQ(g_pBroadcastChannel->socket, kInvalidSocket);
+    EXPECT_TRUE(IsAllZero(g_pBroadcastChannel->broadcastAddress));
+
+    // Nothing can be sent or received on it.
+    EXPECT_EQ(g_pBroadcastChannel->SendToBroadcast("x", 1), -1);
+    char buffer[4];
+    EXPECT_EQ(g_pBroadcastChannel->ReceiveDatagram(buffer, sizeof(buffer)), -1);
+    EXPECT_TRUE(fake.sent.empty());
+}
+
+TEST_F(ChannelTest, FailedSocketCreationStopsTheSequence) {
+    FakeSockets fake;
+    fake.lookupAddress = {10, 231, 0, 1};
+    fake.socketResult = kInvalidSocket;
+    CaptureStderr();
+    OpenChannel();
+    EXPECT_EQ(GetCapturedStderr(), "");
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(fake.socketCalls, 1);
+    EXPECT_EQ(g_pBroadcastChannel->socket, kInvalidSocket);
+    EXPECT_TRUE(fake.options.empty());
+    EXPECT_TRUE(fake.binds.empty());
+    EXPECT_TRUE(IsAllZero(g_pBroadcastChannel->broadcastAddress));
+}
+
+TEST_F(ChannelTest, BroadcastOptionFailureIsReportedAndTheSequenceGoesOn) {
+    FakeSockets fake;
+    fake.lookupAddress = {10, 231, 0, 1};
+    fake.failingOptions = {SO_BROADCAST, SO_REUSEADDR};
+    CaptureStderr();
+    OpenChannel();
+    ExpectDiagnostic(GetCapturedStderr(), "Can't set SO_BROADCAST option on broadcast");
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(fake.binds.size(), 1u);
+    EXPECT_EQ(AddressBytes(g_pBroadcastChannel->broadcastAddress), Bytes({255, 255, 255, 255}));
+}
+
+TEST_F(ChannelTest, BindFailureIsReportedAndLeavesNoDestination) {
+    FakeSockets fake;
+    fake.lookupAddress = {10, 231, 0, 1};
+    fake.bindResult = -1;
+    CaptureStderr();
+    OpenChannel();
+    ExpectDiagnostic(GetCapturedStderr(), "Can't bind on broadcast");
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(g_pBroadcastChannel->socket, FakeSockets::kSocket);
+    EXPECT_TRUE(IsAllZero(g_pBroadcastChannel->broadcastAddress));
+
+    // With no destination a send fails here, instead of going to 0.0.0.0.
+    EXPECT_EQ(g_pBroadcastChannel->SendToBroadcast("x", 1), -1);
+    EXPECT_TRUE(fake.sent.empty());
+}
+
+TEST_F(ChannelTest, SuccessfulOpeningBindsToTheOwnAddressAndAimsAtPort9029) {
+    FakeSockets fake;
+    fake.hostName = "pellvane-ws";
+    fake.lookupAddress = {10, 231, 0, 1};
+    CaptureStderr();
+    EXPECT_EQ(OpenChannel(), 0);
+    EXPECT_EQ(GetCapturedStderr(), "");
+    BroadcastChannel* channel = g_pBroadcastChannel;
+    ASSERT_NE(channel, nullptr);
+    EXPECT_EQ(channel->socket, FakeSockets::kSocket);
+
+    // Broadcasts first, then address reuse, each a 4-byte non-zero value.
+    ASSERT_GE(fake.options.size(), 2u);
+    EXPECT_EQ(fake.options[0].level, SOL_SOCKET);
+    EXPECT_EQ(fake.options[0].name, SO_BROADCAST);
+    EXPECT_EQ(fake.options[0].length, 4);
+    EXPECT_NE(fake.options[0].value, 0);
+    EXPECT_EQ(fake.options[1].level, SOL_SOCKET);
+    EXPECT_EQ(fake.options[1].name, SO_REUSEADDR);
+    EXPECT_EQ(fake.options[1].length, 4);
+    EXPECT_NE(fake.options[1].value, 0);
+
+    // Bound to the host name's address, any port; not to the wildcard.
+    ASSERT_EQ(fake.binds.size(), 1u);
+    ExpectOnlyFamilyAndAddress(fake.binds[0], AF_INET, {10, 231, 0, 1});
+    ExpectOnlyFamilyAndAddress(channel->localAddress, AF_INET, {10, 231, 0, 1});
+
+    // 255.255.255.255, port 9029 = 0x2345, both in network byte order.
+    EXPECT_EQ(channel->broadcastAddress.sin_family, AF_INET);
+    EXPECT_EQ(AddressBytes(channel->broadcastAddress), Bytes({255, 255, 255, 255}));
+    EXPECT_EQ(PortBytes(channel->broadcastAddress), Bytes({0x23, 0x45}));
+
+    EXPECT_EQ(channel->SendToBroadcast("abc", 3), 3);
+    ASSERT_EQ(fake.sent.size(), 1u);
+    EXPECT_EQ(fake.sent[0], Bytes({'a', 'b', 'c'}));
+    EXPECT_EQ(PortBytes(fake.sentTo[0]), Bytes({0x23, 0x45}));
+
+    // Opening again keeps the one channel; closing closes its socket.
+    EXPECT_EQ(OpenChannel(), 0);
+    EXPECT_EQ(g_pBroadcastChannel, channel);
+    EXPECT_EQ(fake.socketCalls, 1);
+    CloseChannel();
+    EXPECT_EQ(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(fake.closed, std::vector<SocketHandle>({FakeSockets::kSocket}));
+    CloseChannel();  // a second close has nothing left to do
+    EXPECT_EQ(fake.closed.size(), 1u);
+}
+
+TEST_F(ChannelTest, DottedHostNameNeedsNoLookup) {
+    FakeSockets fake;
+    fake.hostName = "10.231.0.7";
+    OpenChannel();
+    EXPECT_TRUE(fake.lookups.empty());
+    ASSERT_EQ(fake.binds.size(), 1u);
+    EXPECT_EQ(AddressBytes(fake.binds[0]), Bytes({10, 231, 0, 7}));
+}
+
+}  // namespace

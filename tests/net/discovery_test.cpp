@@ -1,0 +1,211 @@
+// The discovery exchange over a scripted socket library: what is sent, which
+// datagrams become records and in what order, and how long it lasts when the
+// channel is broken.
+#include "net/discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#endif
+
+#include "net/broadcast_channel.h"
+#include "tests/net/fake_sockets.h"
+#include "tests/support/cstring_printer.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Clock = std::chrono::steady_clock;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+std::vector<AdapterRecord> g_received;
+
+void Collect(const AdapterRecord* record) {
+    g_received.push_back(*record);
+}
+
+// A reply from adapter 10.231.0.<n> with MAC 02:00:5e:00:00:<n>, no controller.
+Bytes Reply(unsigned char n, size_t length = 42) {
+    const unsigned char head[26] = {'H', 'E', 'L',  'L',  'O',  ' ',  'I',  ' ', 'A',
+                                    'M', ' ', 'P',  'R',  'U',  'X',  0x00, 10,  231,
+                                    0,   n,   0x02, 0x00, 0x5E, 0x00, 0x00, n};
+    Bytes reply(length, 0x00);
+    for (size_t i = 0; i < length && i < sizeof(head); ++i)
+        reply[i] = head[i];
+    return reply;
+}
+
+CString IpOf(const AdapterRecord& record) {
+    CString text;
+    record.GetIpText(text);
+    return text;
+}
+
+CString MacOf(const AdapterRecord& record) {
+    CString text;
+    record.GetMacText(text);
+    return text;
+}
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// CPU time this process has used, user and kernel together.
+double CpuSeconds() {
+#ifdef _WIN32
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto ticks = [](const FILETIME& t) {
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+#else
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#endif
+}
+
+class DiscoveryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(g_pBroadcastChannel, nullptr);
+        g_received.clear();
+    }
+    // A channel that opens cleanly on the fake: bound to 10.231.0.1.
+    void OpenWorkingChannel() {
+        m_fake.lookupAddress = {10, 231, 0, 1};
+        OpenChannel();
+        ASSERT_NE(g_pBroadcastChannel, nullptr);
+        ASSERT_EQ(g_pBroadcastChannel->socket, FakeSockets::kSocket);
+    }
+
+    FakeSockets m_fake;  // closes the channel and restores the real library
+};
+
+TEST_F(DiscoveryTest, WithoutChannelFailsAtOnceAndSendsNothing) {
+    auto start = Clock::now();
+    EXPECT_EQ(DiscoverAdapters(2, Collect), -1);
+    EXPECT_LT(SecondsSince(start), 0.5);
+    EXPECT_TRUE(m_fake.sent.empty());
+    EXPECT_EQ(m_fake.waits, 0);
+    EXPECT_TRUE(g_received.empty());
+}
+
+TEST_F(DiscoveryTest, RepliesAreHandedOverInArrivalOrderAndOthersDropped) {
+    OpenWorkingChannel();
+    m_fake.QueueDatagram(Reply(7));
+    m_fake.QueueDatagram(Reply(8, 14));  // too short
+    Bytes foreign = Reply(9);
+    foreign[6] = 'i';
+    m_fake.QueueDatagram(foreign);
+    m_fake.QueueDatagram(Reply(10, 45));  // longer than the 44-byte buffer
+    m_fake.QueueDatagram(Reply(11, 15));  // the tag alone: a zero record
+    m_fake.QueueDatagram(Reply(7));       // the same adapter again
+    m_fake.QueueDatagram(Reply(12, 44));
+    m_fake.QueueDatagram(Bytes());
+
+    auto start = Clock::now();
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    double elapsed = SecondsSince(start);
+
+    // Exactly one request: "HELLO PRUX" and its NUL, to 255.255.255.255:9029.
+    const Bytes request = {'H', 'E', 'L', 'L', 'O', ' ', 'P', 'R', 'U', 'X', 0x00};
+    ASSERT_EQ(m_fake.sent.size(), 1u);
+    EXPECT_EQ(m_fake.sent[0], request);
+    EXPECT_EQ(AddressBytes(m_fake.sentTo[0]), Bytes({255, 255, 255, 255}));
+    EXPECT_EQ(PortBytes(m_fake.sentTo[0]), Bytes({0x23, 0x45}));
+
+    ASSERT_EQ(g_received.size(), 4u);
+    EXPECT_EQ(IpOf(g_received[0]), "10.231.0.7");
+    EXPECT_EQ(MacOf(g_received[0]), "02:00:5e:00:00:07");
+    EXPECT_EQ(IpOf(g_received[1]), "0.0.0.0");
+    EXPECT_EQ(MacOf(g_received[1]), "00:00:00:00:00:00");
+    EXPECT_EQ(g_received[1].family, 2);
+    EXPECT_EQ(IpOf(g_received[2]), "10.231.0.7");
+    EXPECT_EQ(IpOf(g_received[3]), "10.231.0.12");
+
+    // Every datagram was read, each into the 44-byte reply buffer.
+    EXPECT_TRUE(m_fake.datagrams.empty());
+    EXPECT_EQ(m_fake.receiveCapacities, std::vector<int>(8, 44));
+    // The exchange lasts its second whatever arrives (generous bounds).
+    EXPECT_GE(elapsed, 0.9);
+    EXPECT_LT(elapsed, 2.5);
+}
+
+TEST_F(DiscoveryTest, FailedSendIsReportedAndTheExchangeStillListens) {
+    OpenWorkingChannel();
+    m_fake.sendFails = true;
+    m_fake.QueueDatagram(Reply(3));
+    CaptureStderr();
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    std::string captured = GetCapturedStderr();
+    EXPECT_EQ(captured.rfind("sendto: ", 0), 0u) << captured;
+    EXPECT_EQ(captured.find('\n'), captured.size() - 1) << captured;
+    ASSERT_EQ(g_received.size(), 1u);
+    EXPECT_EQ(IpOf(g_received[0]), "10.231.0.3");
+}
+
+TEST_F(DiscoveryTest, ChannelWithoutDestinationSendsNothingButListens) {
+    m_fake.bindResult = -1;
+    m_fake.lookupAddress = {10, 231, 0, 1};
+    CaptureStderr();
+    OpenChannel();
+    m_fake.QueueDatagram(Reply(4));
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    std::string captured = GetCapturedStderr();
+    EXPECT_NE(captured.find("sendto: "), std::string::npos) << captured;
+    EXPECT_TRUE(m_fake.sent.empty());
+    EXPECT_EQ(g_received.size(), 1u);
+}
+
+TEST_F(DiscoveryTest, ChannelWithoutSocketWaitsInsteadOfSpinning) {
+    m_fake.hostName = "unresolvable";  // no lookup result: no socket
+    OpenChannel();
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    ASSERT_EQ(g_pBroadcastChannel->socket, kInvalidSocket);
+
+    CaptureStderr();
+    double cpuBefore = CpuSeconds();
+    auto start = Clock::now();
+    EXPECT_EQ(DiscoverAdapters(2, Collect), 0);
+    double elapsed = SecondsSince(start);
+    double cpu = CpuSeconds() - cpuBefore;
+    std::string captured = GetCapturedStderr();
+
+    EXPECT_EQ(captured.rfind("sendto: ", 0), 0u) << captured;
+    EXPECT_TRUE(g_received.empty());
+    EXPECT_EQ(m_fake.receives, 0);
+    EXPECT_GE(elapsed, 1.8);
+    EXPECT_LT(elapsed, 3.5);
+    // A loop that retried its failing wait at once would burn most of the
+    // time (about half of it even where reading the clock is slow).
+    EXPECT_LT(cpu, elapsed / 4) << "CPU " << cpu << " s in " << elapsed << " s";
+}
+
+TEST_F(DiscoveryTest, FailingWaitsTakeTheirTime) {
+    OpenWorkingChannel();
+    m_fake.waitFails = true;
+    auto start = Clock::now();
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    double elapsed = SecondsSince(start);
+    // A handful of waits (a timer that wakes a little early adds a short
+    // one); a loop retrying at once would make millions.
+    EXPECT_GE(m_fake.waits, 1);
+    EXPECT_LE(m_fake.waits, 50);
+    EXPECT_EQ(m_fake.receives, 0);
+    EXPECT_GE(elapsed, 0.9);
+    EXPECT_LT(elapsed, 2.5);
+}
+
+}  // namespace

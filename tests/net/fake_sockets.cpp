@@ -1,0 +1,134 @@
+#include "tests/net/fake_sockets.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "net/broadcast_channel.h"
+
+namespace {
+
+// The table of plain functions has no context argument: the calls find the
+// installed fake here.
+FakeSockets* g_pFake = nullptr;
+
+// The lookup's result lives here, as the platform keeps it in its own storage.
+hostent g_host;
+std::vector<char> g_hostAddress;
+char* g_hostAddressList[2];
+
+int FakeGetHostName(char* name, int length) {
+    std::strncpy(name, g_pFake->hostName.c_str(), static_cast<size_t>(length));
+    return 0;
+}
+
+const hostent* FakeGetHostByName(const char* name) {
+    g_pFake->lookups.push_back(name ? name : "");
+    if (g_pFake->lookupAddress.empty())
+        return nullptr;
+    int length = g_pFake->lookupLength >= 0 ? g_pFake->lookupLength
+                                            : static_cast<int>(g_pFake->lookupAddress.size());
+    // Padded, so a copy of the announced length never reads past the fake's data.
+    g_hostAddress.assign(g_pFake->lookupAddress.begin(), g_pFake->lookupAddress.end());
+    if (g_hostAddress.size() < static_cast<size_t>(length))
+        g_hostAddress.resize(static_cast<size_t>(length));
+    g_hostAddressList[0] = g_hostAddress.data();
+    g_hostAddressList[1] = nullptr;
+    std::memset(&g_host, 0, sizeof(g_host));
+    g_host.h_addrtype = static_cast<decltype(g_host.h_addrtype)>(g_pFake->lookupFamily);
+    g_host.h_length = static_cast<decltype(g_host.h_length)>(length);
+    g_host.h_addr_list = g_hostAddressList;
+    return &g_host;
+}
+
+// Dotted addresses are parsed by the real library: the fake only replaces
+// what touches the network or the machine's configuration.
+unsigned long FakeInetAddr(const char* text) {
+    return RealSockets().inet_addr(text);
+}
+
+SocketHandle FakeSocket(int, int, int) {
+    ++g_pFake->socketCalls;
+    return g_pFake->socketResult;
+}
+
+int FakeSetSockOpt(SocketHandle, int level, int name, const void* value, int length) {
+    int v = 0;
+    if (length == static_cast<int>(sizeof(v)))
+        std::memcpy(&v, value, sizeof(v));
+    g_pFake->options.push_back({level, name, v, length});
+    return g_pFake->failingOptions.count(name) ? -1 : 0;
+}
+
+int FakeBind(SocketHandle, const sockaddr_in* address) {
+    g_pFake->binds.push_back(*address);
+    return g_pFake->bindResult;
+}
+
+int FakeSendTo(SocketHandle, const void* data, int length, const sockaddr_in* to) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    g_pFake->sent.emplace_back(bytes, bytes + length);
+    g_pFake->sentTo.push_back(*to);
+    return g_pFake->sendFails ? -1 : length;
+}
+
+int FakeWaitReadable(SocketHandle, int timeoutMs) {
+    ++g_pFake->waits;
+    if (!g_pFake->datagrams.empty())
+        return 1;
+    if (g_pFake->waitFails)
+        return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    return 0;
+}
+
+int FakeRecvFrom(SocketHandle, void* buffer, int capacity, sockaddr_in* from) {
+    ++g_pFake->receives;
+    g_pFake->receiveCapacities.push_back(capacity);
+    if (g_pFake->datagrams.empty())
+        return -1;
+    std::vector<unsigned char> datagram = g_pFake->datagrams.front();
+    g_pFake->datagrams.pop_front();
+    // As the platform does: a datagram longer than the buffer is an error
+    // and is gone.
+    if (datagram.size() > static_cast<size_t>(capacity))
+        return -1;
+    if (!datagram.empty())
+        std::memcpy(buffer, datagram.data(), datagram.size());
+    if (from) {
+        std::memset(from, 0, sizeof(*from));
+        from->sin_family = AF_INET;
+        from->sin_port = htons(kAdapterPort);
+    }
+    return static_cast<int>(datagram.size());
+}
+
+int FakeCloseSocket(SocketHandle s) {
+    g_pFake->closed.push_back(s);
+    return 0;
+}
+
+}  // namespace
+
+FakeSockets::FakeSockets()
+    : m_api{FakeGetHostName, FakeGetHostByName, FakeInetAddr,     FakeSocket,   FakeSetSockOpt,
+            FakeBind,        FakeSendTo,        FakeWaitReadable, FakeRecvFrom, FakeCloseSocket} {
+    g_pFake = this;
+    SetSocketApi(&m_api);
+}
+
+FakeSockets::~FakeSockets() {
+    CloseChannel();
+    SetSocketApi(nullptr);
+    g_pFake = nullptr;
+}
+
+std::vector<unsigned char> AddressBytes(const sockaddr_in& address) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(&address.sin_addr);
+    return std::vector<unsigned char>(p, p + sizeof(address.sin_addr));
+}
+
+std::vector<unsigned char> PortBytes(const sockaddr_in& address) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(&address.sin_port);
+    return std::vector<unsigned char>(p, p + sizeof(address.sin_port));
+}

@@ -1,0 +1,65 @@
+// A scriptable stand-in for the socket library, installed through SetSocketApi
+// for the lifetime of one FakeSockets object. It plays a platform whose calls
+// fail on demand and whose socket receives queued datagrams, and it records
+// what the code under test asked of it.
+#pragma once
+
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/socket_api.h"
+
+class FakeSockets {
+public:
+    // Installs the fake. The destructor closes any process-wide channel while
+    // the fake is still in place (its socket is the fake's, not a real one),
+    // then restores the real socket library.
+    FakeSockets();
+    ~FakeSockets();
+    FakeSockets(const FakeSockets&) = delete;
+    FakeSockets& operator=(const FakeSockets&) = delete;
+
+    static constexpr SocketHandle kSocket = 4242;
+
+    // --- the script ---
+    std::string hostName = "fake-ws";
+    // Host-name lookups find these address bytes (none: the lookup fails).
+    std::vector<unsigned char> lookupAddress;
+    int lookupFamily = AF_INET;
+    int lookupLength = -1;  // -1: the size of lookupAddress
+    SocketHandle socketResult = kSocket;
+    std::set<int> failingOptions;  // setsockopt fails for these option names
+    int bindResult = 0;
+    bool sendFails = false;
+    // Datagrams the socket receives, oldest first. A wait finds one at once;
+    // with none queued it takes its whole time and reports a time-out.
+    std::deque<std::vector<unsigned char>> datagrams;
+    bool waitFails = false;  // every wait fails at once with an error
+
+    // --- what was asked ---
+    struct Option {
+        int level, name, value, length;
+    };
+    std::vector<std::string> lookups;
+    int socketCalls = 0;
+    std::vector<Option> options;
+    std::vector<sockaddr_in> binds;
+    std::vector<std::vector<unsigned char>> sent;
+    std::vector<sockaddr_in> sentTo;
+    int waits = 0;
+    int receives = 0;
+    std::vector<int> receiveCapacities;
+    std::vector<SocketHandle> closed;
+
+    void QueueDatagram(const std::vector<unsigned char>& bytes) { datagrams.push_back(bytes); }
+
+private:
+    SocketApi m_api;
+};
+
+// The bytes of an IPv4 socket address as it lies in memory, for comparing
+// against values written out by hand.
+std::vector<unsigned char> AddressBytes(const sockaddr_in& address);
+std::vector<unsigned char> PortBytes(const sockaddr_in& address);

@@ -1,0 +1,47 @@
+// Starts the adapter simulator (tools/adapter_sim) from a test or benchmark
+// program and stops it again: posix_spawn natively, CreateProcessA in the
+// Windows build (which also runs the Windows simulator, under Wine if need be).
+#pragma once
+
+#include <string>
+#include <vector>
+
+class SimulatorProcess {
+public:
+    SimulatorProcess();
+    ~SimulatorProcess();  // stops the simulator and removes its files
+    SimulatorProcess(const SimulatorProcess&) = delete;
+    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
+
+    // Starts the simulator with `args` plus --ready-file (and --log, unless
+    // `args` names one) and waits, bounded, until its socket is bound. False
+    // (see GetLastError) when it could not start or exited early; a simulator
+    // that is still running is stopped first.
+    bool Start(const std::vector<std::string>& args);
+    // Terminates the simulator and reaps it; harmless when none runs.
+    void Stop();
+    bool IsRunning() const;
+
+    // Everything the simulator has logged so far (also after Stop).
+    std::string ReadLog() const;
+    const std::string& GetLastError() const { return m_strError; }
+
+    // The simulator program in the form this platform starts it.
+    static std::string GetExecutablePath();
+
+private:
+    bool MakeWorkDir();
+    void RemoveWorkDir();
+    bool Spawn(const std::vector<std::string>& args);
+    bool HasExited();  // reaps a simulator that ended by itself
+
+    std::string m_strWorkDir;
+    std::string m_strLogPath;
+    std::string m_strError;
+    bool m_bRunning = false;
+#ifdef _WIN32
+    void* m_hProcess = nullptr;
+#else
+    int m_nPid = -1;
+#endif
+};

@@ -1,0 +1,339 @@
+#include "ui/adapter_config_dlg.h"
+
+#include <cstring>
+#include <new>
+
+#include "app/adapter_config_app.h"
+#include "framework/menu.h"
+#include "framework/message_box.h"
+#include "net/adapter_table.h"
+#include "ui/resources/resource.h"
+
+namespace {
+
+constexpr COLORREF kListText = RGB(0, 0, 0);
+constexpr COLORREF kListTextBackground = RGB(184, 176, 160);
+constexpr COLORREF kListBackground = RGB(196, 196, 196);
+constexpr COLORREF kLabelText = RGB(0, 0, 96);
+constexpr COLORREF kHostText = RGB(0, 96, 0);
+constexpr DWORD kListExtendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINEHOT;
+
+CAdapterConfigApp* App() {
+    return static_cast<CAdapterConfigApp*>(AfxGetApp());
+}
+
+}  // namespace
+
+void CreateEmphasisFont(CFont& font) {
+    CFont regular;
+    regular.CreatePointFont(100, "Arial");
+    LOGFONTA logFont;
+    std::memset(&logFont, 0, sizeof(logFont));
+    regular.GetLogFont(&logFont);
+    logFont.lfWeight = FW_BOLD;
+    font.CreateFontIndirect(&logFont);
+}
+
+CAdapterConfigDlg::CAdapterConfigDlg(CWnd* parent) : CDialog(IDD_ADAPTER_CONFIG, parent) {
+    CreateEmphasisFont(m_font);
+    if (CAdapterConfigApp* app = App()) {
+        m_strInitialHost[1] = app->m_strHost[1];
+        m_strInitialHost[2] = app->m_strHost[2];
+    }
+    m_hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CAdapterConfigDlg::~CAdapterConfigDlg() = default;
+
+void CAdapterConfigDlg::DoDataExchange(CDataExchange* dx) {
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_ADAPTER_LIST, m_list);
+}
+
+BOOL CAdapterConfigDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    m_list.InsertColumn(0, "IP Address", LVCFMT_CENTER, 120);
+    m_list.InsertColumn(1, "MAC Address", LVCFMT_CENTER, 120);
+    m_list.InsertColumn(2, "Status", LVCFMT_CENTER, 200);
+    m_list.SetExtendedStyle(m_list.GetExtendedStyle() | kListExtendedStyles);
+    m_list.SetTextColor(kListText);
+    m_list.SetTextBkColor(kListTextBackground);
+    m_list.SetBkColor(kListBackground);
+
+    for (int id : {IDC_LABEL_SYSTEM1, IDC_LABEL_SYSTEM2, IDC_HOST_SYSTEM1, IDC_HOST_SYSTEM2})
+        GetDlgItem(id).SetFont(m_font, TRUE);
+
+    SetDlgItemText(IDC_HOST_SYSTEM1, m_strInitialHost[1]);
+    CheckDlgButton(IDC_USE_SYSTEM1, m_strInitialHost[1].IsEmpty() ? BST_UNCHECKED : BST_CHECKED);
+    SetDlgItemText(IDC_HOST_SYSTEM2, m_strInitialHost[2]);
+    CheckDlgButton(IDC_USE_SYSTEM2, m_strInitialHost[2].IsEmpty() ? BST_UNCHECKED : BST_CHECKED);
+    OnUseSystem1();
+    OnUseSystem2();
+
+    RefreshList();
+    return TRUE;  // the platform focuses the first control in tab order: "Exit"
+}
+
+bool CAdapterConfigDlg::OnCommand(int id, int code) {
+    switch (id) {
+        case IDC_UPDATE:
+            if (code == BN_CLICKED)
+                OnUpdate();
+            return true;
+        case IDC_SET_IP_ADDRESS:
+            if (code == BN_CLICKED)
+                OnSetIpAddress();
+            return true;
+        case IDC_USE_SYSTEM1:
+            if (code == BN_CLICKED)
+                OnUseSystem1();
+            return true;
+        case IDC_USE_SYSTEM2:
+            if (code == BN_CLICKED)
+                OnUseSystem2();
+            return true;
+        case ID_FOR_SYSTEM1:
+            CopySelectedAddress(1);
+            return true;
+        case ID_FOR_SYSTEM2:
+            CopySelectedAddress(2);
+            return true;
+        case ID_FOR_BOTH:
+            CopySelectedAddress(1);
+            CopySelectedAddress(2);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
+    if (!header || header->idFrom != IDC_ADAPTER_LIST)
+        return false;
+    switch (header->code) {
+        case LVN_GETDISPINFOA:
+        case LVN_GETDISPINFOW:
+            result = OnGetDispInfoList(header);
+            return true;
+        case LVN_ITEMCHANGED:
+            result = OnItemChangedList(header);
+            return true;
+        case NM_DBLCLK:
+            result = OnDblClkList(header);
+            return true;
+        case NM_RCLICK:
+            result = OnRClickList(header);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CAdapterConfigDlg::OnUpdate() {
+    HCURSOR previous = BeginWaitCursor();
+    RefreshList();
+    EndWaitCursor(previous);
+}
+
+void CAdapterConfigDlg::OnSetIpAddress() {
+    // The change-address dialog joins here.
+}
+
+void CAdapterConfigDlg::OnUseSystem1() {
+    GetDlgItem(IDC_HOST_SYSTEM1).EnableWindow(IsDlgButtonChecked(IDC_USE_SYSTEM1) == BST_CHECKED);
+}
+
+void CAdapterConfigDlg::OnUseSystem2() {
+    GetDlgItem(IDC_HOST_SYSTEM2).EnableWindow(IsDlgButtonChecked(IDC_USE_SYSTEM2) == BST_CHECKED);
+}
+
+void CAdapterConfigDlg::RefreshList() {
+    ClearList();
+    CAdapterConfigApp* app = App();
+    CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
+    if (!table)
+        return;
+
+    table->Refresh();
+    int count = table->GetCount();
+    for (int i = 0; i < count; ++i) {
+        const AdapterRecord* record = table->GetAt(i);
+        if (!record)
+            continue;
+        CString ip, mac, status;
+        record->GetMacText(mac);
+        record->GetIpText(ip);
+        record->GetStatusText(status);
+        AddRow(-1, ip, mac, status, i);
+    }
+    m_list.SetFocus();
+}
+
+void CAdapterConfigDlg::ClearList() {
+    FreeRowData();
+    m_list.DeleteAllItems();
+}
+
+void CAdapterConfigDlg::FreeRowData() {
+    int count = m_list.GetItemCount();
+    for (int i = 0; i < count; ++i) {
+        delete reinterpret_cast<AdapterRow*>(m_list.GetItemData(i));
+        // The row may outlive its data until the list is emptied: never hand it out again.
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        item.lParam = 0;
+        m_list.SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+int CAdapterConfigDlg::AddRow(int index, const CString& ip, const CString& mac,
+                              const CString& status, int tableIndex) {
+    AdapterRow* row = nullptr;
+    try {
+        row = new AdapterRow{ip, mac, status, tableIndex};
+    } catch (const std::bad_alloc&) {
+        return -1;  // the row is left out, without a message
+    }
+    int position = index >= 0 ? index : m_list.GetItemCount();
+
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = position;
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.lParam = reinterpret_cast<LPARAM>(row);
+    if (m_list.InsertItem(&item) < 0) {
+        delete row;
+        return -1;
+    }
+    return position;
+}
+
+const AdapterRow* CAdapterConfigDlg::RowData(int row) const {
+    if (row < 0)
+        return nullptr;
+    return reinterpret_cast<const AdapterRow*>(m_list.GetItemData(row));
+}
+
+void CAdapterConfigDlg::CopySelectedAddress(int systemNumber) {
+    int target = systemNumber == 1 ? IDC_HOST_SYSTEM1 : IDC_HOST_SYSTEM2;
+    if (const AdapterRow* row = RowData(m_nSelectedRow))
+        SetDlgItemText(target, row->m_strIp);
+}
+
+LRESULT CAdapterConfigDlg::OnGetDispInfoList(NMHDR* header) {
+    // The list keeps no text: each cell comes from its row's AdapterRow.
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    LVITEMA& item = info->item;
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
+        return 0;
+    const auto* row = reinterpret_cast<const AdapterRow*>(item.lParam);
+    const CString* text = nullptr;
+    if (row) {
+        if (item.iSubItem == 0)
+            text = &row->m_strIp;
+        if (item.iSubItem == 1)
+            text = &row->m_strMac;
+        if (item.iSubItem == 2)
+            text = &row->m_strStatus;
+    }
+    if (!text)
+        return 0;
+    if (header->code == LVN_GETDISPINFOW) {
+        // A list that asks in UTF-16 gets the same text, converted.
+        auto* wide = reinterpret_cast<LPWSTR>(item.pszText);
+        if (!::MultiByteToWideChar(CP_ACP, 0, *text, -1, wide, item.cchTextMax))
+            wide[item.cchTextMax - 1] = L'\0';
+    } else {
+        ::lstrcpynA(item.pszText, *text, item.cchTextMax);
+    }
+    return 0;
+}
+
+LRESULT CAdapterConfigDlg::OnItemChangedList(NMHDR* header) {
+    m_nSelectedRow = reinterpret_cast<NMLISTVIEW*>(header)->iItem;
+    return 0;
+}
+
+LRESULT CAdapterConfigDlg::OnDblClkList(NMHDR* header) {
+    m_nSelectedRow = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
+    return 0;
+}
+
+LRESULT CAdapterConfigDlg::OnRClickList(NMHDR* header) {
+    POINT point = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
+    m_list.ClientToScreen(&point);
+    CMenu menu;
+    if (menu.LoadMenu(IDR_LIST_MENU)) {
+        if (HMENU popup = menu.GetSubMenu(0))
+            ::TrackPopupMenu(popup, 0, point.x, point.y, 0, m_hWnd, nullptr);
+        menu.DestroyMenu();
+    }
+    return 0;
+}
+
+void CAdapterConfigDlg::OnOK() {
+    CString host1, host2;
+    GetDlgItem(IDC_HOST_SYSTEM1).GetWindowText(host1);
+    if (IsDlgButtonChecked(IDC_USE_SYSTEM1) == BST_CHECKED && host1.IsEmpty()) {
+        AfxMessageBox("Please specify the IP address for system #1 !");
+        return;
+    }
+    GetDlgItem(IDC_HOST_SYSTEM2).GetWindowText(host2);
+    if (IsDlgButtonChecked(IDC_USE_SYSTEM2) == BST_CHECKED && host2.IsEmpty()) {
+        AfxMessageBox("Please specify the IP address for system #2 !");
+        return;
+    }
+    if (AfxQuestionBox("Are you sure you want to save the current configuration ?") == IDYES) {
+        if (IsDlgButtonChecked(IDC_USE_SYSTEM1) != BST_CHECKED)
+            host1.Empty();
+        if (IsDlgButtonChecked(IDC_USE_SYSTEM2) != BST_CHECKED)
+            host2.Empty();
+        // A save that did not reach both stores keeps the window open.
+        if (!SaveBothSystems(host1, host2))
+            return;
+    }
+    CDialog::OnOK();
+}
+
+HBRUSH CAdapterConfigDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
+    HBRUSH brush = CDialog::OnCtlColor(dc, control, kind);
+    int id = ::GetDlgCtrlID(control);
+    if (kind == CTLCOLOR_STATIC && (id == IDC_LABEL_SYSTEM1 || id == IDC_LABEL_SYSTEM2))
+        ::SetTextColor(dc, kLabelText);
+    else if (kind == CTLCOLOR_EDIT && (id == IDC_HOST_SYSTEM1 || id == IDC_HOST_SYSTEM2))
+        ::SetTextColor(dc, kHostText);
+    return brush;
+}
+
+bool CAdapterConfigDlg::SaveBothSystems(CString host1, CString host2) {
+    CAdapterConfigApp* app = App();
+    if (!app)
+        return false;
+    CString failures;
+    for (int n = 1; n <= 2; ++n) {
+        UINT failed = 0;
+        if (app->SaveSystem(n, n == 1 ? host1 : host2, &failed))
+            continue;
+        CString line;
+        if (failed & CAdapterConfigApp::kSaveKeyFailed) {
+            line.Format("\n- system #%d: the registry settings", n);
+            failures += line;
+        }
+        if (failed & CAdapterConfigApp::kSaveDriverIniFailed) {
+            line.Format("\n- system #%d: the driver file %s", n, app->m_strDriverIni.GetString());
+            failures += line;
+        }
+    }
+    if (failures.IsEmpty())
+        return true;
+    AfxMessageBox("The configuration could not be saved completely:" + failures +
+                  "\n\nCheck the access rights and save again.");
+    return false;
+}
+
+void CAdapterConfigDlg::OnDestroy() {
+    FreeRowData();
+    CDialog::OnDestroy();
+}

@@ -1,0 +1,53 @@
+// CAdapterConfigDlg: the main configuration window. Lists the discovered
+// adapters, lets the user assign them to HPLC systems 1 and 2, refresh, change
+// an adapter's address, and save.
+#pragma once
+
+#include "framework/dialog.h"
+#include "framework/font.h"
+#include "framework/list_ctrl.h"
+#include "ui/adapter_row.h"
+
+class CAdapterConfigDlg : public CDialog {
+public:
+    explicit CAdapterConfigDlg(CWnd* parent = nullptr);
+    ~CAdapterConfigDlg() override;
+
+    void RefreshList();
+    void ClearList();
+    void FreeRowData();
+    // Inserts one row (appends when index < 0); its position, or -1.
+    int AddRow(int index, const CString& ip, const CString& mac, const CString& status,
+               int tableIndex);
+    void CopySelectedAddress(int systemNumber);
+
+    CFont m_font;
+    int m_nSelectedRow = -1;
+    CString m_strInitialHost[3];  // [1] and [2], copied from the application at construction
+    CListCtrl m_list;
+    HICON m_hIcon = nullptr;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    bool OnCommand(int id, int code) override;
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
+    void OnDestroy() override;
+
+private:
+    void OnUpdate();
+    void OnSetIpAddress();
+    void OnUseSystem1();
+    void OnUseSystem2();
+    LRESULT OnGetDispInfoList(NMHDR* header);
+    LRESULT OnItemChangedList(NMHDR* header);
+    LRESULT OnDblClkList(NMHDR* header);
+    LRESULT OnRClickList(NMHDR* header);
+    const AdapterRow* RowData(int row) const;
+    bool SaveBothSystems(CString host1, CString host2);
+};
+
+// The bold 10-point Arial font both dialogs use for emphasis.
+void CreateEmphasisFont(CFont& font);

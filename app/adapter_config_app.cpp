@@ -5,13 +5,23 @@
 #include "net/adapter_table.h"
 #include "net/socket_api.h"
 
+#ifdef _WIN32
+#include <commctrl.h>
+
+#include "ui/adapter_config_dlg.h"
+#endif
+
 CAdapterConfigApp::CAdapterConfigApp() = default;
 
 CAdapterConfigApp::~CAdapterConfigApp() = default;
 
 BOOL CAdapterConfigApp::InitInstance() {
-    // 1. Hosted and three-dimensional controls need no switch here: the
-    //    platform draws dialogs in its own style.
+    // 1. The platform draws dialogs in its own style; only the list-view
+    //    class of the common controls has to be registered.
+#ifdef _WIN32
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
+#endif
 
     // 2. The HPLC system configuration: settings keys, host texts, driver file.
     LoadConfiguration();
@@ -23,7 +33,18 @@ BOOL CAdapterConfigApp::InitInstance() {
     //    for it the program runs on with no table: the window lists nothing.
     m_pAdapterTable = new (std::nothrow) CAdapterTable();
 
-    // Returning false ends the program through ExitInstance, without a message loop.
+#ifdef _WIN32
+    // 5. The main window, modal, for the whole interactive life of the
+    //    program; how it ended does not matter here.
+    {
+        CAdapterConfigDlg dialog;
+        m_pMainWnd = &dialog;
+        dialog.DoModal();
+        m_pMainWnd = nullptr;
+    }
+#endif
+
+    // 6. Returning false ends the program through ExitInstance, without a message loop.
     return FALSE;
 }
 

@@ -33,7 +33,7 @@ for _ in $(seq 150); do
     echo "Pellvane started and ended without a window (exit code $rc); simulator log: $sim_log"
     exit 0
   fi
-  if win=$(xdotool search --name "$title" 2>/dev/null | head -1) && [ -n "$win" ]; then
+  if win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -1) && [ -n "$win" ]; then
     sleep 1
     import -window root "$shot"
     echo "Screenshot of the Pellvane window: $shot"

@@ -18,6 +18,8 @@ CTEST
 
 prefix=$PWD/build/windows/wineprefix
 export PELLVANE_WINEPREFIXES=$prefix
+# The UI tests drive real windows on a private X display.
+export PELLVANE_XVFB=1
 exec scripts/netns-run.sh bash -c '
   set -e
   scripts/wine-prefix.sh "$0"

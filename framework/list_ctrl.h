@@ -55,6 +55,8 @@ public:
         SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(count));
     }
     void SetRedraw(BOOL redraw) const { SendMessage(WM_SETREDRAW, redraw); }
+    // Drawing switched back on does not by itself repaint what changed meanwhile.
+    void Invalidate(BOOL erase = TRUE) const { ::InvalidateRect(m_hWnd, nullptr, erase); }
 };
 
 #endif  // _WIN32

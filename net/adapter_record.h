@@ -20,6 +20,11 @@ struct AdapterRecord {
     bool GetMacText(CString& text) const;
     bool GetControllerAddress(DWORD& address) const;
     bool GetStatusText(CString& text) const;
+
+    // Asks the adapter to take `newAddress` (dotted address or host name, at
+    // most its first 1023 characters; net/address_change.cpp). True when the
+    // adapter confirmed; only then does the record hold the new address.
+    bool ChangeAddress(CString newAddress);
 };
 #pragma pack(pop)
 

@@ -19,6 +19,18 @@ int SetFlag(SocketHandle s, int name) {
     return Sockets().setsockopt(s, SOL_SOCKET, name, &on, sizeof(on));
 }
 
+// Sleeps until the deadline has really passed: a platform timer may wake a
+// little early, and a caller that then waits "the rest" would spin.
+void SleepUntil(std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        std::this_thread::sleep_for(left);
+    }
+}
+
 }  // namespace
 
 void PrintDiagnostic(LPCSTR message) {
@@ -99,7 +111,7 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
     int ready = socket == kInvalidSocket ? -1 : Sockets().wait_readable(socket, milliseconds);
     if (ready < 0) {
         // Let the failed wait last its time: a caller's loop must not spin.
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(milliseconds));
+        SleepUntil(start + std::chrono::milliseconds(milliseconds));
     }
     return ready;
 }

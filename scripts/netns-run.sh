@@ -10,7 +10,8 @@
 #   - Wine's server directory is private, so every wineserver (and with it
 #     every Wine socket) starts inside the namespace;
 #   - PELLVANE_NETNS=1, PELLVANE_WORKSTATION_IP and PELLVANE_ADAPTER_NET are set;
-#   - with PELLVANE_XVFB=1 a private Xvfb display is started and DISPLAY set.
+#   - with PELLVANE_XVFB=1 a private Xvfb display is started on a private /tmp
+#     and DISPLAY set.
 # When COMMAND ends, Wine servers and Xvfb started inside are stopped, and the
 # PID namespace ends every process that is left.
 #
@@ -40,6 +41,11 @@ fi
 shift
 
 # --- inside the namespaces ---
+if [ "${PELLVANE_XVFB:-0}" = "1" ]; then
+  # A private /tmp: the X display's socket and lock files stay in here, so
+  # parallel runs cannot meet on one display and nothing stale is left behind.
+  mount -t tmpfs -o mode=1777 tmpfs /tmp
+fi
 ip link set lo up
 ip link add pv0 type veth peer name pv1
 ip addr add ${WS_IP}/24 dev pv0
@@ -85,7 +91,10 @@ cleanup() {
   for p in ${PELLVANE_WINEPREFIXES:-}; do
     WINEPREFIX=$p wineserver -k 2>/dev/null || true
   done
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
   rm -rf "$private"
 }
 trap cleanup EXIT

@@ -14,6 +14,7 @@ PACKAGES=(
   iproute2 util-linux
   clang-format
   zip unzip
+  nsis
 )
 
 missing=()

@@ -7,6 +7,8 @@
 #include "framework/menu.h"
 #include "framework/message_box.h"
 #include "net/adapter_table.h"
+#include "ui/about_dlg.h"
+#include "ui/change_address_dlg.h"
 #include "ui/resources/resource.h"
 
 namespace {
@@ -52,6 +54,9 @@ void CAdapterConfigDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CAdapterConfigDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    AddAboutToSystemMenu();
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
 
     m_list.InsertColumn(0, "IP Address", LVCFMT_CENTER, 120);
     m_list.InsertColumn(1, "MAC Address", LVCFMT_CENTER, 120);
@@ -137,7 +142,22 @@ void CAdapterConfigDlg::OnUpdate() {
 }
 
 void CAdapterConfigDlg::OnSetIpAddress() {
-    // The change-address dialog joins here.
+    OpenChangeAddressDialog(m_nSelectedRow);
+}
+
+void CAdapterConfigDlg::OpenChangeAddressDialog(int row) {
+    const AdapterRow* data = RowData(row);
+    if (!data)
+        return;
+    SelectedAdapter adapter{row, data->m_nTableIndex, data->m_strIp, data->m_strMac};
+    CChangeAddressDlg dialog(nullptr, adapter);
+    if (dialog.DoModal() != IDOK || dialog.m_bChanged != 1)
+        return;
+    // The row's MAC and status stay as the last discovery reported them.
+    if (auto* changed = reinterpret_cast<AdapterRow*>(m_list.GetItemData(row))) {
+        changed->m_strIp = dialog.m_strIpAddress;
+        m_list.RedrawItems(row, row);
+    }
 }
 
 void CAdapterConfigDlg::OnUseSystem1() {
@@ -157,16 +177,27 @@ void CAdapterConfigDlg::RefreshList() {
 
     table->Refresh();
     int count = table->GetCount();
+    // A visible list that redraws after every inserted row needs seconds for a
+    // few hundred rows, with the window blocked; it draws once, after the last.
+    // Nothing in between can throw, so drawing is always switched back on.
+    m_list.SetRedraw(FALSE);
+    m_list.SetItemCount(count);
     for (int i = 0; i < count; ++i) {
         const AdapterRecord* record = table->GetAt(i);
         if (!record)
             continue;
-        CString ip, mac, status;
-        record->GetMacText(mac);
-        record->GetIpText(ip);
-        record->GetStatusText(status);
-        AddRow(-1, ip, mac, status, i);
+        try {
+            CString ip, mac, status;
+            record->GetMacText(mac);
+            record->GetIpText(ip);
+            record->GetStatusText(status);
+            AddRow(-1, ip, mac, status, i);
+        } catch (const std::bad_alloc&) {
+            // A row whose texts cannot be had is left out, like one whose data cannot.
+        }
     }
+    m_list.SetRedraw(TRUE);
+    m_list.Invalidate();
     m_list.SetFocus();
 }
 
@@ -176,16 +207,12 @@ void CAdapterConfigDlg::ClearList() {
 }
 
 void CAdapterConfigDlg::FreeRowData() {
+    // The rows keep their (now dangling) item data only until the list is
+    // emptied or destroyed right after; changing it here would make the list
+    // report every row as changed and move the tracked row.
     int count = m_list.GetItemCount();
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         delete reinterpret_cast<AdapterRow*>(m_list.GetItemData(i));
-        // The row may outlive its data until the list is emptied: never hand it out again.
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        item.lParam = 0;
-        m_list.SendMessage(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
 }
 
 int CAdapterConfigDlg::AddRow(int index, const CString& ip, const CString& mac,
@@ -331,6 +358,62 @@ bool CAdapterConfigDlg::SaveBothSystems(CString host1, CString host2) {
     AfxMessageBox("The configuration could not be saved completely:" + failures +
                   "\n\nCheck the access rights and save again.");
     return false;
+}
+
+void CAdapterConfigDlg::AddAboutToSystemMenu() {
+    HMENU systemMenu = GetSystemMenu(FALSE);
+    if (!systemMenu)
+        return;
+    char text[256] = {};
+    if (::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUTBOX, text, sizeof(text)) <= 0)
+        return;
+    ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+bool CAdapterConfigDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_SYSCOMMAND:
+            return OnSysCommand(static_cast<UINT>(wParam), lParam);
+        case WM_PAINT:
+            return OnPaint();
+        case WM_QUERYDRAGICON:
+            result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CAdapterConfigDlg::OnSysCommand(UINT id, LPARAM) {
+    // The About entry and every command that shares its upper bits; the
+    // platform's own commands go to the default processing.
+    if ((id & 0xFFF0) != IDM_ABOUTBOX)
+        return false;
+    CAboutDlg about;
+    about.DoModal();
+    return true;
+}
+
+bool CAdapterConfigDlg::OnPaint() {
+    if (!IsIconic())
+        return false;  // the platform paints the dialog
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(&client);
+    int x = (client.right - client.left - iconWidth + 1) / 2;
+    int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &paint);
+    return true;
+}
+
+HICON CAdapterConfigDlg::OnQueryDragIcon() const {
+    return m_hIcon;
 }
 
 void CAdapterConfigDlg::OnDestroy() {

@@ -20,6 +20,9 @@ public:
     int AddRow(int index, const CString& ip, const CString& mac, const CString& status,
                int tableIndex);
     void CopySelectedAddress(int systemNumber);
+    // Runs the change-address dialog for `row`; after a confirmed change the
+    // row shows the new address.
+    void OpenChangeAddressDialog(int row);
 
     CFont m_font;
     int m_nSelectedRow = -1;
@@ -35,8 +38,13 @@ protected:
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
     void OnDestroy() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    void AddAboutToSystemMenu();
+    bool OnSysCommand(UINT id, LPARAM lParam);
+    bool OnPaint();
+    HICON OnQueryDragIcon() const;
     void OnUpdate();
     void OnSetIpAddress();
     void OnUseSystem1();

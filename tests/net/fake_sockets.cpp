@@ -65,7 +65,24 @@ int FakeBind(SocketHandle, const sockaddr_in* address) {
     return g_pFake->bindResult;
 }
 
+// Moves the arrivals whose time has come onto the socket.
+void DeliverArrivals() {
+    if (!g_pFake->m_bSent)
+        return;
+    auto now = std::chrono::steady_clock::now();
+    auto& arrivals = g_pFake->arrivalsAfterSend;
+    while (!arrivals.empty() &&
+           g_pFake->m_firstSend + std::chrono::milliseconds(arrivals.front().afterMs) <= now) {
+        g_pFake->datagrams.push_back(arrivals.front().bytes);
+        arrivals.pop_front();
+    }
+}
+
 int FakeSendTo(SocketHandle, const void* data, int length, const sockaddr_in* to) {
+    if (!g_pFake->m_bSent) {
+        g_pFake->m_bSent = true;
+        g_pFake->m_firstSend = std::chrono::steady_clock::now();
+    }
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     g_pFake->sent.emplace_back(bytes, bytes + length);
     g_pFake->sentTo.push_back(*to);
@@ -74,16 +91,31 @@ int FakeSendTo(SocketHandle, const void* data, int length, const sockaddr_in* to
 
 int FakeWaitReadable(SocketHandle, int timeoutMs) {
     ++g_pFake->waits;
+    DeliverArrivals();
     if (!g_pFake->datagrams.empty())
         return 1;
     if (g_pFake->waitFails)
         return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto& arrivals = g_pFake->arrivalsAfterSend;
+    if (g_pFake->m_bSent && !arrivals.empty()) {
+        auto next = g_pFake->m_firstSend + std::chrono::milliseconds(arrivals.front().afterMs);
+        if (next < deadline) {
+            // Sleeps may end a little early on some platforms: wait until it is there.
+            while (g_pFake->datagrams.empty()) {
+                std::this_thread::sleep_until(next);
+                DeliverArrivals();
+            }
+            return 1;
+        }
+    }
+    std::this_thread::sleep_until(deadline);
     return 0;
 }
 
 int FakeRecvFrom(SocketHandle, void* buffer, int capacity, sockaddr_in* from) {
     ++g_pFake->receives;
+    DeliverArrivals();
     g_pFake->receiveCapacities.push_back(capacity);
     if (g_pFake->datagrams.empty())
         return -1;

@@ -4,6 +4,7 @@
 // what the code under test asked of it.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <set>
 #include <string>
@@ -37,6 +38,14 @@ public:
     // with none queued it takes its whole time and reports a time-out.
     std::deque<std::vector<unsigned char>> datagrams;
     bool waitFails = false;  // every wait fails at once with an error
+    // Datagrams that arrive `afterMs` milliseconds after the first send, as
+    // answers to a request do; give them in order of arrival. A wait ends
+    // early when one of them arrives within its time.
+    struct Arrival {
+        int afterMs;
+        std::vector<unsigned char> bytes;
+    };
+    std::deque<Arrival> arrivalsAfterSend;
 
     // --- what was asked ---
     struct Option {
@@ -54,6 +63,13 @@ public:
     std::vector<SocketHandle> closed;
 
     void QueueDatagram(const std::vector<unsigned char>& bytes) { datagrams.push_back(bytes); }
+    void ArriveAfterSend(int afterMs, const std::vector<unsigned char>& bytes) {
+        arrivalsAfterSend.push_back({afterMs, bytes});
+    }
+
+    // When the first send happened; arrivals count from here.
+    bool m_bSent = false;
+    std::chrono::steady_clock::time_point m_firstSend;
 
 private:
     SocketApi m_api;

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# bench-ui.sh [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...]
+#
+# Capacity benchmarks. Builds what is needed (a native build without
+# sanitizers, so the figures mean something, and the Windows build), then in
+# the private test network with a private X display:
+#   1. merge_bench natively: the adapter table's merge and read-back cost at
+#      1000 and 5000 adapters (--merge-sizes);
+#   2. ui_bench under Wine: Pellvane started R times per size N (default 5
+#      runs of 10, 100 and 1000 simulated adapters): start to window shown,
+#      one "Update" from click to painted rows, its rebuild part, rows listed
+#      and CPU time, with medians.
+# Build directories: build/bench-ui-native and build/bench-ui-windows
+# (override with PELLVANE_BENCH_UI_NATIVE_DIR / PELLVANE_BENCH_UI_WINDOWS_DIR).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+native=${PELLVANE_BENCH_UI_NATIVE_DIR:-$root/build/bench-ui-native}
+windows=${PELLVANE_BENCH_UI_WINDOWS_DIR:-$root/build/bench-ui-windows}
+
+ui_args=()
+merge_args=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --runs) ui_args+=(--runs "$2"); merge_args+=(--runs "$2"); shift 2 ;;
+    --sizes) ui_args+=(--sizes "$2"); shift 2 ;;
+    --merge-sizes) merge_args+=(--sizes "$2"); shift 2 ;;
+    *) echo "usage: $0 [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...]" >&2; exit 2 ;;
+  esac
+done
+
+cd "$root"
+if [ ! -f "$native/build.ninja" ]; then
+  cmake --preset native -B "$native" -DPELLVANE_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$native" --target merge_bench
+if [ ! -f "$windows/build.ninja" ]; then
+  cmake --preset windows -B "$windows" >/dev/null
+fi
+cmake --build "$windows" --target adapter_sim ui_bench
+
+# Everything below opens sockets or starts Wine: only inside the private network.
+export PELLVANE_WINEPREFIXES="$windows/wineprefix"
+export PELLVANE_XVFB=1
+exec "$root/scripts/netns-run.sh" bash -c '
+  set -euo pipefail
+  root=$1 native=$2 windows=$3 nmerge=$4
+  shift 4
+  merge_args=("${@:1:$nmerge}")
+  ui_args=("${@:$((nmerge + 1))}")
+  echo "== adapter table (native)"
+  "$native/tools/ui_bench/merge_bench" ${merge_args[@]+"${merge_args[@]}"}
+  echo "== main window (Windows build under Wine, Xvfb)"
+  "$root/scripts/wine-prefix.sh" "$windows/wineprefix"
+  # Through a file: Wine helper processes would hold a pipe open.
+  out=$(mktemp "${TMPDIR:-/tmp}/bench-ui.XXXXXX")
+  rc=0
+  WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all \
+    wine "$windows/tools/ui_bench/ui_bench.exe" ${ui_args[@]+"${ui_args[@]}"} >"$out" 2>&1 </dev/null || rc=$?
+  cat "$out"
+  rm -f "$out"
+  exit $rc
+' bench "$root" "$native" "$windows" "${#merge_args[@]}" \
+  ${merge_args[@]+"${merge_args[@]}"} ${ui_args[@]+"${ui_args[@]}"}

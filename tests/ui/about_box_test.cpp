@@ -1,0 +1,335 @@
+// The About box and what the main window does with its system menu and icon:
+// the main window runs modally on the test's thread (without an adapter
+// table, so no discovery) while a second thread operates it. Also the
+// resources Windows reads from Pellvane.exe itself: version and manifest.
+#include "tests/ui/ui_driver.h"  // winsock2.h ahead of windows.h
+
+#include <commctrl.h>
+#include <winver.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/adapter_config_app.h"
+#include "ui/adapter_config_dlg.h"
+#include "ui/resources/resource.h"
+
+#ifndef PELLVANE_EXE_PATH
+#error "PELLVANE_EXE_PATH must name the built Pellvane.exe"
+#endif
+
+namespace {
+
+constexpr char kMainTitle[] = "Configuration of Tessik/AD";
+constexpr char kAboutTitle[] = "About Pellvane";
+constexpr DWORD kHandledWithinMs = 3000;
+
+HWND FindAbout() {
+    return ui::FindTopWindow(kAboutTitle, ::GetCurrentProcessId());
+}
+
+// Ends whatever windows the UI thread still shows, innermost (the enabled
+// one) first, so that a failed check cannot leave the test hanging.
+void CancelThreadWindows(DWORD threadId) {
+    for (int round = 0; round < 100; ++round) {
+        std::vector<HWND> windows = ui::ThreadWindows(threadId);
+        if (windows.empty())
+            return;
+        for (HWND window : windows)
+            if (::IsWindowEnabled(window))
+                ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        ::Sleep(100);
+    }
+}
+
+// Runs the main window until it ends while `drive` operates it from a second
+// thread; returns how the window ended.
+INT_PTR RunMainWindow(const std::function<void(HWND, CAdapterConfigDlg&)>& drive) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    CAdapterConfigApp app;
+    CAdapterConfigDlg dialog;
+    app.m_pMainWnd = &dialog;
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::thread driver([&] {
+        if (HWND window = ui::WaitForTopWindow(kMainTitle, ::GetCurrentProcessId()))
+            drive(window, dialog);
+        else
+            ADD_FAILURE() << "the main window did not appear";
+        CancelThreadWindows(uiThread);
+    });
+    INT_PTR result = dialog.DoModal();
+    driver.join();
+    app.m_pMainWnd = nullptr;
+    return result;
+}
+
+// Delivers a system command; false if the window is still handling it after
+// a while (as it would be when the command opened a modal box).
+bool HandledPromptly(HWND window, UINT command) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutA(window, WM_SYSCOMMAND, command, 0, SMTO_NORMAL, kHandledWithinMs,
+                                 &ignored) != 0;
+}
+
+// Minimizes the window through its system command. Wine without a window
+// manager restores a window that gets its first X focus event while
+// minimized, so the command is repeated until the window stays minimized.
+bool MinimizeAndStay(HWND window) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        ::PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (!ui::WaitUntil([&] { return ::IsIconic(window) != FALSE; }, kHandledWithinMs))
+            continue;
+        ::Sleep(300);
+        if (::IsIconic(window))
+            return true;
+    }
+    return false;
+}
+
+std::string MenuItemText(HMENU menu, int position) {
+    char text[128] = {};
+    ::GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
+    return text;
+}
+
+// Checks one open About box: its owner is the (now disabled) main window and
+// it shows the icon, the version line, a second line and a default OK button.
+void ExpectAboutBox(HWND about, HWND mainWindow) {
+    EXPECT_EQ(::GetWindow(about, GW_OWNER), mainWindow);
+    EXPECT_FALSE(::IsWindowEnabled(mainWindow)) << "the About box must be modal";
+    std::vector<std::string> texts;
+    std::vector<LONG> textStyles;
+    bool hasIcon = false;
+    for (HWND child = ::GetWindow(about, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char cls[32] = {};
+        ::GetClassNameA(child, cls, sizeof(cls));
+        if (std::string(cls) != "Static")
+            continue;
+        LONG style = ::GetWindowLongA(child, GWL_STYLE);
+        if ((style & SS_TYPEMASK) == SS_ICON) {
+            hasIcon = hasIcon || ::SendMessageA(child, STM_GETICON, 0, 0) != 0;
+        } else {
+            texts.push_back(ui::GetText(child));
+            textStyles.push_back(style);
+        }
+    }
+    EXPECT_TRUE(hasIcon) << "no application icon in the About box";
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "Pellvane Version 1.0");
+    EXPECT_TRUE(textStyles[0] & SS_NOPREFIX) << "an ampersand in the version line would vanish";
+    EXPECT_FALSE(texts[1].empty());
+    HWND ok = ::GetDlgItem(about, IDOK);
+    EXPECT_EQ(ui::GetText(ok), "OK");
+    EXPECT_EQ(::GetWindowLongA(ok, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+}
+
+// Closes an About box one of the ways a user can and checks that the main
+// window is usable again.
+void CloseAboutBox(HWND about, HWND mainWindow, const std::function<void()>& close) {
+    close();
+    EXPECT_TRUE(ui::WaitForWindowGone(about)) << "the About box did not close";
+    EXPECT_TRUE(ui::WaitUntil([&] { return ::IsWindowEnabled(mainWindow) != FALSE; }));
+}
+
+}  // namespace
+
+TEST(AboutBoxTest, SystemMenuEndsWithSeparatorAndAboutEntry) {
+    REQUIRE_DISPLAY();
+    RunMainWindow([](HWND window, CAdapterConfigDlg&) {
+        HMENU menu = ::GetSystemMenu(window, FALSE);
+        ASSERT_NE(menu, nullptr);
+        int count = ::GetMenuItemCount(menu);
+        ASSERT_GE(count, 2);
+        EXPECT_TRUE(::GetMenuState(menu, static_cast<UINT>(count - 2), MF_BYPOSITION) &
+                    MF_SEPARATOR);
+        EXPECT_EQ(::GetMenuItemID(menu, count - 1), 16u);
+        EXPECT_EQ(MenuItemText(menu, count - 1), "&About Pellvane...");
+        EXPECT_FALSE(::GetMenuState(menu, static_cast<UINT>(count - 1), MF_BYPOSITION) &
+                     (MF_GRAYED | MF_DISABLED));
+        int aboutEntries = 0;
+        for (int i = 0; i < count; ++i)
+            aboutEntries += ::GetMenuItemID(menu, i) == 16u ? 1 : 0;
+        EXPECT_EQ(aboutEntries, 1);
+    });
+}
+
+// Commands 16 to 31 all mean About; each opens a fresh box, however the
+// previous one was closed.
+TEST(AboutBoxTest, AboutCommandsOpenAFreshModalBoxEachTime) {
+    REQUIRE_DISPLAY();
+    RunMainWindow([](HWND window, CAdapterConfigDlg&) {
+        struct Round {
+            UINT command;
+            const char* closedBy;
+        };
+        HWND previous = nullptr;
+        for (Round round : {Round{16, "OK"}, Round{31, "Esc"}, Round{16, "close box"}}) {
+            SCOPED_TRACE(std::string("command ") + std::to_string(round.command) + ", closed by " +
+                         round.closedBy);
+            ::PostMessageA(window, WM_SYSCOMMAND, round.command, 0);
+            HWND about = ui::WaitForTopWindow(kAboutTitle, ::GetCurrentProcessId());
+            ASSERT_NE(about, nullptr) << "no About box";
+            EXPECT_NE(about, previous) << "the earlier box came back";
+            ExpectAboutBox(about, window);
+            CloseAboutBox(about, window, [&] {
+                std::string by = round.closedBy;
+                if (by == "OK")
+                    ::PostMessageA(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+                else if (by == "Esc")
+                    ::PostMessageA(ui::FocusedWindow(about) ? ui::FocusedWindow(about) : about,
+                                   WM_KEYDOWN, VK_ESCAPE, 0);
+                else
+                    ::PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0);
+            });
+            previous = about;
+        }
+        EXPECT_TRUE(::IsWindowVisible(window)) << "closing the About box closed the main window";
+    });
+}
+
+// The way a user gets there by keyboard: Alt+Space opens the system menu, Up
+// selects its last entry, Enter chooses it.
+TEST(AboutBoxTest, SystemMenuEntryOpensTheBox) {
+    REQUIRE_DISPLAY();
+    RunMainWindow([](HWND window, CAdapterConfigDlg&) {
+        ::PostMessageA(window, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+        HWND menu = ui::WaitForPopupMenu();
+        ASSERT_NE(menu, nullptr) << "the system menu did not open";
+        ::PostMessageA(menu, WM_KEYDOWN, VK_UP, 0);
+        ::PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+        HWND about = ui::WaitForTopWindow(kAboutTitle, ::GetCurrentProcessId());
+        ASSERT_NE(about, nullptr) << "choosing the last system-menu entry did not open About";
+        CloseAboutBox(about, window, [&] { ::PostMessageA(about, WM_COMMAND, IDOK, 0); });
+    });
+}
+
+TEST(AboutBoxTest, OtherSystemCommandsGoToTheDefaultProcessing) {
+    REQUIRE_DISPLAY();
+    RunMainWindow([](HWND window, CAdapterConfigDlg&) {
+        // Just outside 16-31 on both sides, 16's low bits with other high
+        // bits, and one of the platform's commands (harmless here: the window
+        // is not minimized).
+        for (UINT command : {15u, 32u, 0x110u, static_cast<UINT>(SC_RESTORE)}) {
+            SCOPED_TRACE("command " + std::to_string(command));
+            EXPECT_TRUE(HandledPromptly(window, command));
+            EXPECT_EQ(FindAbout(), nullptr);
+            EXPECT_TRUE(::IsWindowEnabled(window));
+            EXPECT_FALSE(::IsIconic(window));
+        }
+    });
+}
+
+// Both window icons are the application icon; minimized, the window answers
+// the drag-icon query with it and handles its paint requests; it restores and
+// its close box ends it with the cancel result, without asking to save.
+TEST(AboutBoxTest, IconMinimizeRestoreAndClose) {
+    REQUIRE_DISPLAY();
+    bool closed = false;
+    INT_PTR result = RunMainWindow([&](HWND window, CAdapterConfigDlg& dialog) {
+        HICON icon = dialog.m_hIcon;
+        ASSERT_NE(icon, nullptr);
+        EXPECT_EQ(icon, ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)));
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_GETICON, ICON_BIG, 0)), icon);
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_GETICON, ICON_SMALL, 0)), icon);
+
+        ASSERT_TRUE(MinimizeAndStay(window)) << "the window did not minimize";
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_QUERYDRAGICON, 0, 0)), icon);
+        // A paint request while minimized (the icon drawn into the window) is
+        // answered promptly and leaves the window minimized and answering.
+        DWORD_PTR ignored = 0;
+        EXPECT_TRUE(
+            ::SendMessageTimeoutA(window, WM_PAINT, 0, 0, SMTO_NORMAL, kHandledWithinMs, &ignored));
+        EXPECT_TRUE(::IsWindow(window) && ::IsIconic(window));
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_QUERYDRAGICON, 0, 0)), icon);
+        EXPECT_EQ(FindAbout(), nullptr);
+
+        ::PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        ASSERT_TRUE(ui::WaitUntil([&] { return !::IsIconic(window) && ::IsWindowVisible(window); }))
+            << "the window did not restore";
+        EXPECT_TRUE(HandledPromptly(window, SC_CLOSE));
+        closed = ui::WaitForWindowGone(window);
+        EXPECT_EQ(ui::FindMessageBox("Pellvane"), nullptr) << "closing asked a question";
+    });
+    EXPECT_TRUE(closed) << "the close command did not end the window";
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+// What Windows and the installer read from Pellvane.exe: the version
+// resource and the manifest (common controls 6, DPI awareness, execution
+// level), plus the About box's template, string and two-size icon.
+TEST(AboutBoxTest, PellvaneExeCarriesVersionAndManifest) {
+    std::string path = PELLVANE_EXE_PATH;
+    if (!path.empty() && path[0] == '/')
+        path.insert(0, "Z:");  // under Wine the Unix root is drive Z:
+
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << path << " has no version resource";
+    std::vector<char> info(size);
+    ASSERT_TRUE(::GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);  // 1.0
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                                 reinterpret_cast<void**>(&translation), &length));
+    ASSERT_GE(length, 4u);
+    char block[64];
+    std::snprintf(block, sizeof(block), "\\StringFileInfo\\%04x%04x\\", translation[0],
+                  translation[1]);
+    auto value = [&](const char* name) -> std::string {
+        char* text = nullptr;
+        UINT chars = 0;
+        if (!::VerQueryValueA(info.data(), (std::string(block) + name).c_str(),
+                              reinterpret_cast<void**>(&text), &chars) ||
+            !text)
+            return "<missing>";
+        return text;
+    };
+    EXPECT_EQ(value("ProductName"), "Pellvane");
+    EXPECT_EQ(value("ProductVersion"), "1.0");
+    EXPECT_EQ(value("FileVersion"), "1.0");
+    EXPECT_EQ(value("OriginalFilename"), "Pellvane.exe");
+
+    HMODULE exe = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    HRSRC manifestResource = ::FindResourceA(exe, MAKEINTRESOURCEA(1), RT_MANIFEST);
+    ASSERT_NE(manifestResource, nullptr) << "no application manifest";
+    std::string manifest(
+        static_cast<const char*>(::LockResource(::LoadResource(exe, manifestResource))),
+        ::SizeofResource(exe, manifestResource));
+    EXPECT_NE(manifest.find("requestedExecutionLevel level=\"highestAvailable\""),
+              std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+
+    EXPECT_NE(::FindResourceA(exe, MAKEINTRESOURCEA(IDD_ABOUTBOX), RT_DIALOG), nullptr);
+    char text[64] = {};
+    ::LoadStringA(exe, IDS_ABOUTBOX, text, sizeof(text));
+    EXPECT_STREQ(text, "&About Pellvane...");
+
+    // The icon group holds a 32 x 32 image (window, drag icon) and a 16 x 16
+    // one (caption, task bar).
+    HRSRC group = ::FindResourceA(exe, MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    const BYTE* directory = static_cast<const BYTE*>(::LockResource(::LoadResource(exe, group)));
+    const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
+    std::vector<int> widths;
+    for (WORD i = 0; i < count; ++i)
+        widths.push_back(directory[6 + 14 * i]);  // GRPICONDIRENTRY.bWidth
+    EXPECT_NE(std::find(widths.begin(), widths.end(), 32), widths.end());
+    EXPECT_NE(std::find(widths.begin(), widths.end(), 16), widths.end());
+    ::FreeLibrary(exe);
+}

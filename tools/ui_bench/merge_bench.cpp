@@ -1,0 +1,140 @@
+// merge_bench: what the adapter table costs as it grows. Upsert walks the
+// list to find an adapter, and the window reads the table back by index, so
+// both grow with the square of the table's size. For each size N it measures
+// merging N new adapters into an empty table (a first discovery), merging the
+// same N again (every later discovery), and reading all N back by index with
+// their three texts (the table side of the list rebuild). No network traffic,
+// but the table opens the broadcast channel, so it runs in the private test
+// network like the other benchmarks. Usage: merge_bench [--runs R] [--sizes N,N,...]
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "net/adapter_table.h"
+#include "net/socket_api.h"
+#include "tools/ui_bench/bench_args.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Adapter i as the simulator's --generate makes it: MAC 02:7e:a0 plus i.
+AdapterRecord MakeRecord(int i) {
+    AdapterRecord record = {};
+    record.family = kFamilyIPv4;
+    record.address = static_cast<DWORD>(i);
+    const BYTE mac[6] = {0x02,
+                         0x7e,
+                         0xa0,
+                         static_cast<BYTE>(i >> 16),
+                         static_cast<BYTE>(i >> 8),
+                         static_cast<BYTE>(i)};
+    std::memcpy(record.hardware, mac, sizeof(mac));
+    return record;
+}
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Result {
+    double firstMs = 0, againMs = 0, readMs = 0;
+    int count = 0;
+};
+
+Result RunOnce(const std::vector<AdapterRecord>& records) {
+    Result result;
+    CAdapterTable table;
+    Clock::time_point start = Clock::now();
+    for (const AdapterRecord& record : records)
+        table.Upsert(record);
+    result.firstMs = MsSince(start);
+
+    start = Clock::now();
+    for (const AdapterRecord& record : records)
+        table.Upsert(record);
+    result.againMs = MsSince(start);
+
+    start = Clock::now();
+    size_t textBytes = 0;  // keeps the reads from being optimised away
+    for (int i = 0; i < table.GetCount(); ++i) {
+        if (const AdapterRecord* record = table.GetAt(i)) {
+            CString ip, mac, status;
+            record->GetIpText(ip);
+            record->GetMacText(mac);
+            record->GetStatusText(status);
+            textBytes += static_cast<size_t>(ip.GetLength() + mac.GetLength() + status.GetLength());
+        }
+    }
+    result.readMs = MsSince(start);
+    result.count = textBytes ? table.GetCount() : 0;
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 5;
+    std::vector<int> sizes = {1000, 5000};
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::atoi(argv[++i]);
+            if (runs < 1 || runs > 50) {
+                std::fprintf(stderr, "merge_bench: --runs takes 1 to 50\n");
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
+            if (!ParseSizeList(argv[++i], 100000, sizes)) {
+                std::fprintf(stderr, "merge_bench: --sizes takes numbers 1-100000\n");
+                return 2;
+            }
+        } else {
+            std::fprintf(stderr, "usage: merge_bench [--runs R] [--sizes N,N,...]\n");
+            return 2;
+        }
+    }
+    const char* inside = std::getenv("PELLVANE_NETNS");
+    if (!inside || std::strcmp(inside, "1") != 0) {
+        std::fprintf(stderr,
+                     "merge_bench: refusing to run: the adapter table opens the broadcast channel; "
+                     "run it inside the private test network (scripts/netns-run.sh)\n");
+        return 3;
+    }
+
+    StartSocketLibrary();
+#ifdef _WIN32
+    const char* platform = "windows";
+#else
+    const char* platform = "native";
+#endif
+    std::printf("merge_bench (%s): medians of %d run(s)\n", platform, runs);
+    std::printf("%7s %14s %14s %16s %14s\n", "N", "first merge ms", "merge again ms",
+                "again us/record", "read back ms");
+    int failures = 0;
+    for (int size : sizes) {
+        std::vector<AdapterRecord> records;
+        for (int i = 1; i <= size; ++i)
+            records.push_back(MakeRecord(i));
+        std::vector<double> first, again, read;
+        for (int run = 0; run < runs; ++run) {
+            Result r = RunOnce(records);
+            if (r.count != size) {
+                std::fprintf(stderr, "merge_bench: N=%d: the table holds %d adapters\n", size,
+                             r.count);
+                ++failures;
+                continue;
+            }
+            first.push_back(r.firstMs);
+            again.push_back(r.againMs);
+            read.push_back(r.readMs);
+        }
+        if (first.empty())
+            continue;
+        std::printf("%7d %14.2f %14.2f %16.3f %14.2f\n", size, Median(first), Median(again),
+                    Median(again) * 1000.0 / size, Median(read));
+    }
+    StopSocketLibrary();
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,86 @@
+#include "ui/change_address_dlg.h"
+
+#include "app/adapter_config_app.h"
+#include "framework/message_box.h"
+#include "net/adapter_table.h"
+#include "ui/adapter_config_dlg.h"
+#include "ui/resources/resource.h"
+
+namespace {
+
+constexpr int kNewAddressMaxChars = 64;
+constexpr COLORREF kAddressText = RGB(0, 96, 0);
+constexpr COLORREF kNewAddressText = RGB(255, 0, 0);
+
+// The record of the adapter at `index` of the application's table, or null.
+AdapterRecord* FindAdapterRecord(int index) {
+    auto* app = static_cast<CAdapterConfigApp*>(AfxGetApp());
+    CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
+    if (!table || index < 0 || index >= table->GetCount())
+        return nullptr;
+    return table->GetAt(index);
+}
+
+}  // namespace
+
+CChangeAddressDlg::CChangeAddressDlg(CWnd* parent, const SelectedAdapter& adapter)
+    : CDialog(IDD_CHANGE_ADDRESS, parent),
+      m_nRow(adapter.m_nRow),
+      m_nTableIndex(adapter.m_nTableIndex),
+      m_strNewAddress(adapter.m_strIpAddress),
+      m_strIpAddress(adapter.m_strIpAddress),
+      m_strMacAddress(adapter.m_strMacAddress) {
+    CreateEmphasisFont(m_font);
+}
+
+void CChangeAddressDlg::DoDataExchange(CDataExchange* dx) {
+    CDialog::DoDataExchange(dx);
+    DDX_Text(dx, IDC_NEW_ADDRESS, m_strNewAddress);
+    DDV_MaxChars(dx, IDC_NEW_ADDRESS, m_strNewAddress, kNewAddressMaxChars);
+    DDX_Text(dx, IDC_CURRENT_ADDRESS, m_strIpAddress);
+    DDX_Text(dx, IDC_MAC_ADDRESS, m_strMacAddress);
+}
+
+BOOL CChangeAddressDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    for (int id : {IDC_CURRENT_ADDRESS, IDC_MAC_ADDRESS, IDC_NEW_ADDRESS})
+        GetDlgItem(id).SetFont(m_font, TRUE);
+    return TRUE;  // the platform focuses the new-address field, its text selected
+}
+
+void CChangeAddressDlg::OnOK() {
+    // The field takes no more than 64 characters, so the limit cannot refuse it.
+    UpdateData(TRUE);
+    if (m_strNewAddress.IsEmpty()) {
+        AfxMessageBox("Please specify the new IP address !");
+        return;
+    }
+    CString question;
+    question.Format("Change IP address from [%s] to [%s]?", m_strIpAddress.GetString(),
+                    m_strNewAddress.GetString());
+    if (AfxQuestionBox(question) != IDYES)
+        return;
+
+    // No record at the row's table index means nothing was changed: say so and
+    // stay open rather than close as if the change had been made.
+    AdapterRecord* record = FindAdapterRecord(m_nTableIndex);
+    if (!record || !record->ChangeAddress(m_strNewAddress)) {
+        AfxMessageBox("Failed to change by the new IP Address !");
+        return;
+    }
+    AfxMessageBox("IP address has been changed! Power Off/On the Tessik/ADC.");
+    m_strIpAddress = m_strNewAddress;
+    m_bChanged = 1;
+    UpdateData(FALSE);
+    CDialog::OnOK();
+}
+
+HBRUSH CChangeAddressDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
+    HBRUSH brush = CDialog::OnCtlColor(dc, control, kind);
+    int id = ::GetDlgCtrlID(control);
+    if (kind == CTLCOLOR_STATIC && (id == IDC_CURRENT_ADDRESS || id == IDC_MAC_ADDRESS))
+        ::SetTextColor(dc, kAddressText);
+    else if (kind == CTLCOLOR_EDIT && id == IDC_NEW_ADDRESS)
+        ::SetTextColor(dc, kNewAddressText);
+    return brush;
+}

@@ -10,8 +10,7 @@
 #   - Wine's server directory is private, so every wineserver (and with it
 #     every Wine socket) starts inside the namespace;
 #   - PELLVANE_NETNS=1, PELLVANE_WORKSTATION_IP and PELLVANE_ADAPTER_NET are set;
-#   - with PELLVANE_XVFB=1 a private Xvfb display is started on a private /tmp
-#     and DISPLAY set.
+#   - with PELLVANE_XVFB=1 a private Xvfb display is started and DISPLAY set.
 # When COMMAND ends, Wine servers and Xvfb started inside are stopped, and the
 # PID namespace ends every process that is left.
 #
@@ -41,11 +40,6 @@ fi
 shift
 
 # --- inside the namespaces ---
-if [ "${PELLVANE_XVFB:-0}" = "1" ]; then
-  # A private /tmp: the X display's socket and lock files stay in here, so
-  # parallel runs cannot meet on one display and nothing stale is left behind.
-  mount -t tmpfs -o mode=1777 tmpfs /tmp
-fi
 ip link set lo up
 ip link add pv0 type veth peer name pv1
 ip addr add ${WS_IP}/24 dev pv0
@@ -76,14 +70,23 @@ unset PELLVANE_NETNS_UNAVAILABLE
 
 xvfb_pid=""
 if [ "${PELLVANE_XVFB:-0}" = "1" ]; then
-  display=:${PELLVANE_XVFB_DISPLAY:-77}
-  Xvfb "$display" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+  # A private socket directory, so no other run can meet this display, and a
+  # display number that Xvfb picks itself (-displayfd) among those whose lock
+  # files in /tmp are free.
+  mkdir -p /tmp/.X11-unix
+  mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$private/display" >/dev/null 2>&1 &
   xvfb_pid=$!
-  export DISPLAY=$display
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+  for _ in $(seq 100); do
+    [ -s "$private/display" ] && break
     sleep 0.1
   done
+  number=$(tr -dc 0-9 <"$private/display")
+  if [ -z "$number" ]; then
+    echo "netns-run: Xvfb did not start; UI tests will skip" >&2
+  else
+    export DISPLAY=:$number
+  fi
 fi
 
 cleanup() {

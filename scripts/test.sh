@@ -23,5 +23,5 @@ export PELLVANE_XVFB=1
 exec scripts/netns-run.sh bash -c '
   set -e
   scripts/wine-prefix.sh "$0"
-  ctest --test-dir build --output-on-failure -j2 --timeout 600
+  ctest --test-dir build --output-on-failure --no-tests=error -j2 --timeout 600
 ' "$prefix"

@@ -3,6 +3,8 @@
 // and what the driver settings file looks like.
 #include <gtest/gtest.h>
 
+#include "tests/support/registry_tree.h"
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -17,25 +19,6 @@ namespace {
 const char kRoot[] = "Software\\Quorvel";
 const char kKey1[] = "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1";
 const char kKey2[] = "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2";
-
-void DeleteKeyTree(const std::string& path, REGSAM view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> children;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof(name);
-        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    for (const std::string& child : children)
-        DeleteKeyTree(path + "\\" + child, view);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
-}
 
 bool KeyExists(const std::string& path, REGSAM view) {
     HKEY key = nullptr;
@@ -93,8 +76,8 @@ class RegistryConfigTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetSettingsStore(nullptr);  // the platform's store: the registry
-        DeleteKeyTree(kRoot, KEY_WOW64_32KEY);
-        DeleteKeyTree(kRoot, KEY_WOW64_64KEY);
+        DeleteRegistryTree(kRoot, KEY_WOW64_32KEY);
+        DeleteRegistryTree(kRoot, KEY_WOW64_64KEY);
         // A fresh folder per test: the profile functions may cache files by name.
         static int s_count = 0;
         char temp[MAX_PATH] = {};
@@ -107,7 +90,7 @@ protected:
     }
     void TearDown() override {
         WriteProfileStringA("Ploven", nullptr, nullptr);
-        DeleteKeyTree(kRoot, KEY_WOW64_32KEY);
+        DeleteRegistryTree(kRoot, KEY_WOW64_32KEY);
         DeleteFileA(m_ini.c_str());
         RemoveDirectoryA(m_ini.c_str());
         RemoveDirectoryA(m_folder.c_str());

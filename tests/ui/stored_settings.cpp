@@ -1,5 +1,7 @@
 #include "tests/ui/stored_settings.h"
 
+#include "tests/support/registry_tree.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -11,25 +13,6 @@ namespace {
 
 constexpr char kRootKey[] = "Software\\Quorvel";
 constexpr REGSAM kView32 = KEY_WOW64_32KEY;
-
-void DeleteKeyTree(const std::string& path, REGSAM view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> children;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof(name);
-        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    for (const std::string& child : children)
-        DeleteKeyTree(path + "\\" + child, view);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
-}
 
 HKEY CreateKey(const std::string& path) {
     HKEY key = nullptr;
@@ -95,8 +78,8 @@ std::string SystemKey(int n) {
 }
 
 void DeleteSystemKeys() {
-    DeleteKeyTree(kRootKey, KEY_WOW64_32KEY);
-    DeleteKeyTree(kRootKey, KEY_WOW64_64KEY);
+    DeleteRegistryTree(kRootKey, KEY_WOW64_32KEY);
+    DeleteRegistryTree(kRootKey, KEY_WOW64_64KEY);
 }
 
 bool ExistsIn64BitView() {

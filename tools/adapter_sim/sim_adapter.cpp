@@ -82,10 +82,10 @@ bool ParseExtraHex(const std::string& text, std::array<std::uint8_t, kExtraLengt
     return true;
 }
 
-bool ParseAdapterSpec(const std::string& spec, SimAdapter& adapter, std::string& error) {
-    auto parts = SplitOn(spec, ',');
+bool ParseAdapterArgument(const std::string& argument, SimAdapter& adapter, std::string& error) {
+    auto parts = SplitOn(argument, ',');
     if (parts.size() < 2 || parts.size() > 4) {
-        error = "expected IP,MAC[,CONTROLLER[,EXTRA]], got \"" + spec + "\"";
+        error = "expected IP,MAC[,CONTROLLER[,EXTRA]], got \"" + argument + "\"";
         return false;
     }
     adapter = SimAdapter{};

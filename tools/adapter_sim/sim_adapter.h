@@ -30,7 +30,7 @@ bool ParseMac(const std::string& text, MacAddress& mac);
 bool ParseExtraHex(const std::string& text, std::array<std::uint8_t, kExtraLength>& extra);
 
 // "IP,MAC[,CONTROLLER[,EXTRA]]". On failure `error` says what is wrong.
-bool ParseAdapterSpec(const std::string& spec, SimAdapter& adapter, std::string& error);
+bool ParseAdapterArgument(const std::string& argument, SimAdapter& adapter, std::string& error);
 
 // `count` adapters in the network `base`/`prefixBits`: host numbers 1, 2, ...
 // in order, MACs 02:7e:a0 followed by the 24-bit adapter number (so the last

@@ -156,7 +156,7 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         } else if (name == "--adapter") {
             SimAdapter adapter;
             std::string why;
-            if (!ParseAdapterSpec(value, adapter, why)) {
+            if (!ParseAdapterArgument(value, adapter, why)) {
                 error = "--adapter: " + why;
                 return ParseResult::kError;
             }

@@ -22,7 +22,7 @@ TEST(SimOptionsTest, DefaultsWithoutArguments) {
     EXPECT_TRUE(options.logPath.empty());
 }
 
-TEST(SimOptionsTest, AdapterSpecsKeepOrderAndEveryField) {
+TEST(SimOptionsTest, AdapterArgumentsKeepOrderAndEveryField) {
     SimOptions options;
     std::string error;
     ASSERT_EQ(Parse({"--adapter", "10.231.0.20,00:1A:2b:3c:4d:5e", "--adapter",

@@ -7,6 +7,7 @@
 
 #include "net/adapter_table.h"
 #include "net/broadcast_channel.h"
+#include "tests/support/simulator_test.h"
 #include "tests/support/network_env.h"
 #include "tests/support/sim_process.h"
 
@@ -31,28 +32,11 @@ std::vector<std::string> Rows(const CAdapterTable& table) {
     return rows;
 }
 
-class AdapterTableNetworkTest : public testing::Test {
+class AdapterTableNetworkTest : public SimulatorTest {
 protected:
-    void SetUp() override {
-        REQUIRE_PRIVATE_NETWORK();
-        StartSocketLibrary();
-        m_bLibraryStarted = true;
-    }
-
-    void TearDown() override {
-        m_sim.Stop();
-        if (m_bLibraryStarted)
-            StopSocketLibrary();
-    }
-
     // The adapters on the segment change between discoveries: the simulator
     // is started afresh with the new set.
-    void StartAdapters(const std::vector<std::string>& args) {
-        ASSERT_TRUE(m_sim.Start(args)) << m_sim.GetLastError();
-    }
-
-    SimulatorProcess m_sim;
-    bool m_bLibraryStarted = false;
+    void StartAdapters(const std::vector<std::string>& args) { StartSimulator(args); }
 };
 
 TEST_F(AdapterTableNetworkTest, RepeatedRefreshesMergeByAdapterInOrderOfFirstDiscovery) {

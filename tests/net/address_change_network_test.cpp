@@ -10,6 +10,7 @@
 
 #include "net/adapter_table.h"
 #include "net/broadcast_channel.h"
+#include "tests/support/simulator_test.h"
 #include "tests/support/network_env.h"
 #include "tests/support/sim_process.h"
 
@@ -22,20 +23,8 @@ std::string IpOf(const AdapterRecord* record) {
     return text.GetString();
 }
 
-class AddressChangeNetworkTest : public testing::Test {
+class AddressChangeNetworkTest : public SimulatorTest {
 protected:
-    void SetUp() override {
-        REQUIRE_PRIVATE_NETWORK();
-        StartSocketLibrary();
-        m_bLibraryStarted = true;
-    }
-
-    void TearDown() override {
-        m_sim.Stop();
-        if (m_bLibraryStarted)
-            StopSocketLibrary();
-    }
-
     // The simulator with one adapter at 10.231.0.20 whose two bytes after the
     // MAC are a1 a2, plus `extra` options; the first discovery finds it.
     void StartAndDiscover(CAdapterTable& table, const std::vector<std::string>& extra) {
@@ -57,9 +46,6 @@ protected:
         result = record->ChangeAddress(text);
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
-
-    SimulatorProcess m_sim;
-    bool m_bLibraryStarted = false;
 };
 
 TEST_F(AddressChangeNetworkTest, ConfirmedChangeIsTakenByTheAdapter) {

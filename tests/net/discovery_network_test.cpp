@@ -10,6 +10,7 @@
 
 #include "net/broadcast_channel.h"
 #include "net/discovery.h"
+#include "tests/support/simulator_test.h"
 #include "tests/support/network_env.h"
 #include "tests/support/sim_process.h"
 
@@ -32,24 +33,16 @@ std::string Text(bool (AdapterRecord::*getter)(CString&) const, const AdapterRec
     return text.GetString();
 }
 
-class DiscoveryNetworkTest : public testing::Test {
+class DiscoveryNetworkTest : public SimulatorTest {
 protected:
     void SetUp() override {
-        REQUIRE_PRIVATE_NETWORK();
-        StartSocketLibrary();
-        m_bLibraryStarted = true;
+        SimulatorTest::SetUp();
         g_records.clear();
     }
 
     void TearDown() override {
         CloseChannel();
-        m_sim.Stop();
-        if (m_bLibraryStarted)
-            StopSocketLibrary();
-    }
-
-    void StartSimulator(const std::vector<std::string>& args) {
-        ASSERT_TRUE(m_sim.Start(args)) << m_sim.GetLastError();
+        SimulatorTest::TearDown();
     }
 
     // One two-second discovery on a freshly opened channel; returns its length.
@@ -74,9 +67,6 @@ protected:
             ++count;
         return count;
     }
-
-    SimulatorProcess m_sim;
-    bool m_bLibraryStarted = false;
 };
 
 TEST_F(DiscoveryNetworkTest, AdaptersArriveInOrderWithEveryField) {

@@ -2,7 +2,7 @@
 // not run as something else.
 #include <gtest/gtest.h>
 
-#include "tools/ui_bench/bench_args.h"
+#include "tools/bench_common/bench_common.h"
 
 TEST(BenchArgsTest, SizeListsParseOnlyWhenEveryItemIsANumberInRange) {
     std::vector<int> sizes;

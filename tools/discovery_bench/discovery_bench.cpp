@@ -15,12 +15,7 @@
 #include "net/broadcast_channel.h"
 #include "net/discovery.h"
 #include "tests/support/sim_process.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#endif
+#include "tools/bench_common/bench_common.h"
 
 namespace {
 
@@ -41,24 +36,6 @@ void Collect(const AdapterRecord* record) {
     ++g_collected.callbacks;
     g_collected.lastAnswerMs =
         std::chrono::duration<double, std::milli>(Clock::now() - g_collected.start).count();
-}
-
-// User plus system time of this process, in milliseconds.
-double ProcessCpuMs() {
-#ifdef _WIN32
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    auto ticks = [](const FILETIME& t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;  // 100 ns units
-#else
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-#endif
 }
 
 struct Result {
@@ -96,61 +73,16 @@ bool RunOnce(int size, Result& result) {
     return true;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-bool ParseSizes(const char* text, std::vector<int>& sizes) {
-    sizes.clear();
-    std::string list = text;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(',', start);
-        std::string item = list.substr(start, end == std::string::npos ? end : end - start);
-        char* rest = nullptr;
-        long value = std::strtol(item.c_str(), &rest, 10);
-        if (item.empty() || *rest != '\0' || value < 1 || value > 30000)
-            return false;
-        sizes.push_back(static_cast<int>(value));
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return !sizes.empty();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 1;
-    std::vector<int> sizes = {10, 100, 1000};
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
-            runs = std::atoi(argv[++i]);
-            if (runs < 1 || runs > 50) {
-                std::fprintf(stderr, "discovery_bench: --runs takes 1 to 50\n");
-                return 2;
-            }
-        } else if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
-            if (!ParseSizes(argv[++i], sizes)) {
-                std::fprintf(stderr,
-                             "discovery_bench: --sizes takes numbers 1-30000, e.g. 10,100\n");
-                return 2;
-            }
-        } else {
-            std::fprintf(stderr, "usage: discovery_bench [--runs R] [--sizes N,N,...]\n");
-            return 2;
-        }
-    }
-    const char* inside = std::getenv("PELLVANE_NETNS");
-    if (!inside || std::strcmp(inside, "1") != 0) {
-        std::fprintf(stderr,
-                     "discovery_bench: refusing to run: it broadcasts on UDP port 9029 and must "
-                     "run inside the private test network (scripts/netns-run.sh)\n");
+    BenchOptions options{1, {10, 100, 1000}};
+    if (int code = ParseBenchOptions("discovery_bench", argc, argv, 30000, options))
+        return code;
+    if (!RequirePrivateNetwork("discovery_bench", "it broadcasts on UDP port 9029"))
         return 3;
-    }
+    const int runs = options.runs;
+    const std::vector<int>& sizes = options.sizes;
 
     StartSocketLibrary();
 #ifdef _WIN32

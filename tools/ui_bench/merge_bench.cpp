@@ -14,7 +14,7 @@
 
 #include "net/adapter_table.h"
 #include "net/socket_api.h"
-#include "tools/ui_bench/bench_args.h"
+#include "tools/bench_common/bench_common.h"
 
 namespace {
 
@@ -76,32 +76,13 @@ Result RunOnce(const std::vector<AdapterRecord>& records) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 5;
-    std::vector<int> sizes = {1000, 5000};
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
-            runs = std::atoi(argv[++i]);
-            if (runs < 1 || runs > 50) {
-                std::fprintf(stderr, "merge_bench: --runs takes 1 to 50\n");
-                return 2;
-            }
-        } else if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
-            if (!ParseSizeList(argv[++i], 100000, sizes)) {
-                std::fprintf(stderr, "merge_bench: --sizes takes numbers 1-100000\n");
-                return 2;
-            }
-        } else {
-            std::fprintf(stderr, "usage: merge_bench [--runs R] [--sizes N,N,...]\n");
-            return 2;
-        }
-    }
-    const char* inside = std::getenv("PELLVANE_NETNS");
-    if (!inside || std::strcmp(inside, "1") != 0) {
-        std::fprintf(stderr,
-                     "merge_bench: refusing to run: the adapter table opens the broadcast channel; "
-                     "run it inside the private test network (scripts/netns-run.sh)\n");
+    BenchOptions options{5, {1000, 5000}};
+    if (int code = ParseBenchOptions("merge_bench", argc, argv, 100000, options))
+        return code;
+    if (!RequirePrivateNetwork("merge_bench", "the adapter table opens the broadcast channel"))
         return 3;
-    }
+    const int runs = options.runs;
+    const std::vector<int>& sizes = options.sizes;
 
     StartSocketLibrary();
 #ifdef _WIN32

@@ -17,7 +17,7 @@
 
 #include "app/adapter_config_app.h"
 #include "tests/support/sim_process.h"
-#include "tools/ui_bench/bench_args.h"
+#include "tools/bench_common/bench_common.h"
 #include "tools/ui_bench/ui_probe.h"
 
 #include <windows.h>
@@ -114,11 +114,6 @@ bool RunChildProcess(Figures& figures, std::string& error) {
     return error.empty();
 }
 
-bool InsidePrivateNetwork() {
-    const char* inside = std::getenv("PELLVANE_NETNS");
-    return inside && std::strcmp(inside, "1") == 0;
-}
-
 void PrintRow(const char* label, int size, const Figures& f) {
     std::printf("%6d %4s %9.0f %7.0f/%-5d %9.0f %10.0f %10.1f %7.0f/%-5d %8.0f %s\n", size, label,
                 f.at("start_ms"), f.at("start_listed"), size, f.at("update_ms"),
@@ -133,31 +128,13 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
         return RunChild(argv[2]);
 
-    int runs = 5;
-    std::vector<int> sizes = {10, 100, 1000};
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
-            runs = std::atoi(argv[++i]);
-            if (runs < 1 || runs > 50) {
-                std::fprintf(stderr, "ui_bench: --runs takes 1 to 50\n");
-                return 2;
-            }
-        } else if (std::strcmp(argv[i], "--sizes") == 0 && i + 1 < argc) {
-            if (!ParseSizeList(argv[++i], 5000, sizes)) {
-                std::fprintf(stderr, "ui_bench: --sizes takes numbers 1-5000, e.g. 10,100\n");
-                return 2;
-            }
-        } else {
-            std::fprintf(stderr, "usage: ui_bench [--runs R] [--sizes N,N,...]\n");
-            return 2;
-        }
-    }
-    if (!InsidePrivateNetwork()) {
-        std::fprintf(stderr,
-                     "ui_bench: refusing to run: the program broadcasts on UDP port 9029 and must "
-                     "run inside the private test network (scripts/netns-run.sh)\n");
+    BenchOptions options{5, {10, 100, 1000}};
+    if (int code = ParseBenchOptions("ui_bench", argc, argv, 5000, options))
+        return code;
+    if (!RequirePrivateNetwork("ui_bench", "the program broadcasts on UDP port 9029"))
         return 3;
-    }
+    const int runs = options.runs;
+    const std::vector<int>& sizes = options.sizes;
 
     std::printf(
         "ui_bench: Pellvane's start-up and one \"Update\" per run, %d run(s) per size "

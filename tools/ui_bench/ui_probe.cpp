@@ -8,6 +8,7 @@
 #include "app/adapter_config_app.h"
 #include "framework/winapp.h"
 #include "net/adapter_table.h"
+#include "tools/bench_common/bench_common.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
 
@@ -68,13 +69,6 @@ double Ms(Clock::duration d) {
 
 unsigned long long Ticks(const FILETIME& t) {
     return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
-double ProcessCpuMs() {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    return static_cast<double>(Ticks(kernel) + Ticks(user)) / 10000.0;  // 100 ns units
 }
 
 std::string ListText(HWND list, int row, int column) {

@@ -1,0 +1,35 @@
+// A test fixture for exchanges with the adapter simulator: it needs the
+// private test network and the socket library, and stops the simulator and
+// the library after each test.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/socket_api.h"
+#include "tests/support/network_env.h"
+#include "tests/support/sim_process.h"
+
+class SimulatorTest : public testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_PRIVATE_NETWORK();
+        StartSocketLibrary();
+        m_bLibraryStarted = true;
+    }
+
+    void TearDown() override {
+        m_sim.Stop();
+        if (m_bLibraryStarted)
+            StopSocketLibrary();
+    }
+
+    void StartSimulator(const std::vector<std::string>& args) {
+        ASSERT_TRUE(m_sim.Start(args)) << m_sim.GetLastError();
+    }
+
+    SimulatorProcess m_sim;
+    bool m_bLibraryStarted = false;
+};

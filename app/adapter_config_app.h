@@ -22,14 +22,18 @@ public:
         kSaveKeyFailed = 1,        // the system's settings key
         kSaveDriverIniFailed = 2,  // its section of the driver settings file
     };
+    // The longest host LoadConfiguration reads back; the address fields take no more.
+    static constexpr int kMaxHostLength = 255;
     void LoadConfiguration();
     void EnsureSystemKey(int n);
     // True only when the settings key and, if its path is known, the driver
     // settings file were both written; otherwise *pnFailed (if given) says
     // which. m_strHost[n] takes host only when the key was written.
     bool SaveSystem(int n, CString host, UINT* pnFailed = nullptr);
-    void WriteDriverIniDefaults(CString path);
-    bool WriteDriverIniSystem(int n, CString host);  // true if written or no file is known
+    // None of these needs memory once it has begun to write: running out of
+    // it stops them before their first write, never halfway through.
+    void WriteDriverIniDefaults(const CString& path);
+    bool WriteDriverIniSystem(int n, const CString& host);  // true if written or no file is known
 
     CString m_strDriverIni;
     CString m_strHost[3];  // indexed by system number: [1] and [2]; [0] unused

@@ -3,31 +3,31 @@
 // whose instrument driver reads both.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/adapter_config_app.h"
 #include "config/settings_store.h"
 
 namespace {
 
-constexpr LPCSTR kSystemKeyPrefix = "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-";
-constexpr LPCSTR kSubKeys[] = {"DATACONFIG", "DIAGINFO", "UNITCONFIG"};
-constexpr DWORD kHostBufferSize = 256;
+// Every name is fixed text, so that nothing needs memory once writing has
+// begun: a save or a start-up that runs out of memory stops before its first
+// write, never halfway through a key or a section.
+constexpr LPCSTR kSystemKeys[] = {nullptr, "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1",
+                                  "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2"};
+constexpr LPCSTR kSubKeys[][3] = {{},
+                                  {"Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1\\DATACONFIG",
+                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1\\DIAGINFO",
+                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1\\UNITCONFIG"},
+                                  {"Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2\\DATACONFIG",
+                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2\\DIAGINFO",
+                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2\\UNITCONFIG"}};
+constexpr LPCSTR kSystemSections[] = {nullptr, "SYSTEM-1", "SYSTEM-2"};
+constexpr DWORD kHostBufferSize = CAdapterConfigApp::kMaxHostLength + 1;
 constexpr DWORD kLocalPathSize = 260;
 
 bool IsSystemNumber(int n) {
     return n == 1 || n == 2;
-}
-
-CString SystemKeyPath(int n) {
-    CString path;
-    path.Format("%s%d", kSystemKeyPrefix, n);
-    return path;
-}
-
-CString SystemSection(int n) {
-    CString section;
-    section.Format("SYSTEM-%d", n);
-    return section;
 }
 
 // The driver reads string values with their terminating NUL counted, so the
@@ -79,27 +79,31 @@ void CAdapterConfigApp::EnsureSystemKey(int n) {
     m_strHost[n].Empty();
 
     CSettingsStore& store = SettingsStore();
-    CString strKey = SystemKeyPath(n);
     SettingsKey key = nullptr;
-    if (store.OpenKey(strKey, &key)) {
-        m_strHost[n] = ReadHost(key);
+    if (store.OpenKey(kSystemKeys[n], &key)) {
+        CString strHost;
+        try {
+            strHost = ReadHost(key);
+        } catch (...) {
+            store.CloseKey(key);
+            throw;
+        }
         store.CloseKey(key);
+        m_strHost[n] = std::move(strHost);
         return;
     }
 
     // A missing key is created with the values and sub-keys the driver
     // expects; an existing one is never rewritten here.
-    if (store.CreateKey(strKey, &key)) {
+    if (store.CreateKey(kSystemKeys[n], &key)) {
         WriteString(key, "IFTYPE", "NONE");
         WriteString(key, "HOST", "");
         WriteString(key, "NAME", "Controller");
         store.CloseKey(key);
     }
-    for (LPCSTR name : kSubKeys) {
-        CString strSubKey;
-        strSubKey.Format("%s\\%s", strKey.GetString(), name);
+    for (LPCSTR path : kSubKeys[n]) {
         SettingsKey subKey = nullptr;
-        if (store.CreateKey(strSubKey, &subKey))
+        if (store.CreateKey(path, &subKey))
             store.CloseKey(subKey);
     }
 }
@@ -111,16 +115,16 @@ bool CAdapterConfigApp::SaveSystem(int n, CString host, UINT* pnFailed) {
         return false;
     }
     CSettingsStore& store = SettingsStore();
-    CString strKey = SystemKeyPath(n);
-    // EnsureSystemKey below resets the host text; a failed save keeps the old one.
-    CString strPrevious = m_strHost[n];
 
     SettingsKey key = nullptr;
-    bool bOpen = store.OpenKey(strKey, &key);
+    bool bOpen = store.OpenKey(kSystemKeys[n], &key);
     if (!bOpen) {
-        // The key has gone since start-up: recreate it with its defaults first.
+        // The key has gone since start-up: recreate it with its defaults
+        // first. That resets the host text, which only a written key changes.
+        CString strPrevious = m_strHost[n];
         EnsureSystemKey(n);
-        bOpen = store.OpenKey(strKey, &key);
+        m_strHost[n] = std::move(strPrevious);
+        bOpen = store.OpenKey(kSystemKeys[n], &key);
     }
     bool bKeyWritten = false;
     if (bOpen) {
@@ -129,9 +133,10 @@ bool CAdapterConfigApp::SaveSystem(int n, CString host, UINT* pnFailed) {
         bKeyWritten = bType && bHost;
         store.CloseKey(key);
     }
-    m_strHost[n] = bKeyWritten ? host : strPrevious;
 
     bool bIniWritten = WriteDriverIniSystem(n, host);
+    if (bKeyWritten)
+        m_strHost[n] = std::move(host);
 
     UINT nFailed = (bKeyWritten ? 0u : kSaveKeyFailed) | (bIniWritten ? 0u : kSaveDriverIniFailed);
     if (pnFailed)
@@ -139,27 +144,25 @@ bool CAdapterConfigApp::SaveSystem(int n, CString host, UINT* pnFailed) {
     return nFailed == 0;
 }
 
-void CAdapterConfigApp::WriteDriverIniDefaults(CString path) {
+void CAdapterConfigApp::WriteDriverIniDefaults(const CString& path) {
     if (path.IsEmpty())
         return;
     CSettingsStore& store = SettingsStore();
     for (int n = 1; n <= 2; ++n) {
-        CString section = SystemSection(n);
-        store.WriteIniText(section, "IFTYPE", "NONE", path);
-        store.WriteIniText(section, "HOST", "", path);
-        store.WriteIniText(section, "SamplingInterval", "500", path);
+        store.WriteIniText(kSystemSections[n], "IFTYPE", "NONE", path);
+        store.WriteIniText(kSystemSections[n], "HOST", "", path);
+        store.WriteIniText(kSystemSections[n], "SamplingInterval", "500", path);
     }
 }
 
-bool CAdapterConfigApp::WriteDriverIniSystem(int n, CString host) {
+bool CAdapterConfigApp::WriteDriverIniSystem(int n, const CString& host) {
     if (m_strDriverIni.IsEmpty())
         return true;
     if (!IsSystemNumber(n))
         return false;
     CSettingsStore& store = SettingsStore();
-    CString section = SystemSection(n);
-    bool bType = store.WriteIniText(section, "IFTYPE", host.IsEmpty() ? "NONE" : "TessikBox",
-                                    m_strDriverIni);
-    bool bHost = store.WriteIniText(section, "HOST", host, m_strDriverIni);
+    bool bType = store.WriteIniText(kSystemSections[n], "IFTYPE",
+                                    host.IsEmpty() ? "NONE" : "TessikBox", m_strDriverIni);
+    bool bHost = store.WriteIniText(kSystemSections[n], "HOST", host, m_strDriverIni);
     return bType && bHost;
 }

@@ -1,5 +1,8 @@
 #include "framework/dialog.h"
 
+#include <new>
+
+#include "framework/message_box.h"
 #include "framework/winapp.h"
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
@@ -73,6 +76,21 @@ LRESULT CDialog::Default(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
 }
 
+namespace {
+
+void ReportUnfinished(LPCSTR text) {
+    // The notice's own modal loop may meet the same failure again: one notice
+    // at a time.
+    static bool s_bReporting = false;
+    if (s_bReporting)
+        return;
+    s_bReporting = true;
+    AfxMessageBox(text);
+    s_bReporting = false;
+}
+
+}  // namespace
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialog* dialog = nullptr;
     if (message == WM_INITDIALOG) {
@@ -84,12 +102,21 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     }
     if (!dialog)
         return FALSE;
+    // Nothing may unwind through the platform's dialog manager, and nothing
+    // may fail unseen: a handler that did not finish is reported. Handlers
+    // that leave something half done report it themselves, more precisely.
+    // The notice comes after the handler: its modal loop must not run
+    // inside the catch.
+    LPCSTR failure = nullptr;
     try {
         return dialog->Dispatch(message, wParam, lParam);
+    } catch (const std::bad_alloc&) {
+        failure = "There was not enough memory to finish the last action.";
     } catch (...) {
-        // Nothing may unwind through the platform's dialog manager.
-        return FALSE;
+        failure = "The last action could not be finished because of an unexpected error.";
     }
+    ReportUnfinished(failure);
+    return FALSE;
 }
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {

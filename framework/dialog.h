@@ -1,7 +1,8 @@
 // CDialog: a modal dialog built from a template, whose dialog procedure hands
 // each message to the C++ object through virtual handlers. `this` travels in
 // DialogBoxParam's lParam and is kept in the window's DWLP_USER slot.
-// No exception crosses back into the platform's code.
+// No exception crosses back into the platform's code: one that reaches the
+// dialog procedure is reported to the user in a notice.
 #pragma once
 
 #ifdef _WIN32

@@ -1,6 +1,8 @@
 #include "framework/winapp.h"
 
+#include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 CWinApp* g_pApp = nullptr;
@@ -50,11 +52,45 @@ CWinApp* AfxGetApp() {
     return g_pApp;
 }
 
+namespace {
+
+// The last word of a run that failed: a notice when a window can still be
+// shown, the standard error stream otherwise. Built in a fixed buffer, since
+// memory may be what ran out.
+void ReportAbandonedRun(const CWinApp& app, bool outOfMemory) {
+    char text[256];
+    std::snprintf(text, sizeof(text),
+                  outOfMemory ? "%s has ended: there was not enough memory to run it."
+                              : "%s has ended after an unexpected error.",
+                  app.m_strAppName.IsEmpty() ? "The program" : app.m_strAppName.GetString());
+#ifdef _WIN32
+    if (::MessageBoxA(nullptr, text, app.m_strAppName.GetString(),
+                      MB_OK | MB_ICONWARNING | MB_TASKMODAL | MB_SETFOREGROUND))
+        return;
+#endif
+    std::fprintf(stderr, "%s\n", text);
+}
+
+}  // namespace
+
 int AfxWinMain() {
     CWinApp* app = AfxGetApp();
     if (!app)
         return -1;
-    if (!app->InitInstance())
-        return app->ExitInstance();
-    return app->Run();
+    bool outOfMemory = false;
+    try {
+        if (!app->InitInstance())
+            return app->ExitInstance();
+        return app->Run();
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    } catch (...) {
+    }
+    // Whatever was started is released; the run still counts as failed.
+    ReportAbandonedRun(*app, outOfMemory);
+    try {
+        app->ExitInstance();
+    } catch (...) {
+    }
+    return kExitAbandoned;
 }

@@ -33,5 +33,9 @@ protected:
 // The application object, or null before it is constructed.
 CWinApp* AfxGetApp();
 
-// The framework's entry sequence; WinMain (or a test) calls it once.
+// The framework's entry sequence; WinMain (or a test) calls it once. An
+// exception that escapes the application (running out of memory before the
+// main window exists, say) ends the run with a notice, ExitInstance and the
+// exit code kExitAbandoned.
 int AfxWinMain();
+constexpr int kExitAbandoned = 3;

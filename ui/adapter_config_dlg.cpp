@@ -1,7 +1,9 @@
 #include "ui/adapter_config_dlg.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "app/adapter_config_app.h"
 #include "framework/menu.h"
@@ -68,6 +70,9 @@ BOOL CAdapterConfigDlg::OnInitDialog() {
 
     for (int id : {IDC_LABEL_SYSTEM1, IDC_LABEL_SYSTEM2, IDC_HOST_SYSTEM1, IDC_HOST_SYSTEM2})
         GetDlgItem(id).SetFont(m_font, TRUE);
+    // A longer host would be saved but read back empty at the next start.
+    for (int id : {IDC_HOST_SYSTEM1, IDC_HOST_SYSTEM2})
+        GetDlgItem(id).SendMessage(EM_LIMITTEXT, CAdapterConfigApp::kMaxHostLength);
 
     SetDlgItemText(IDC_HOST_SYSTEM1, m_strInitialHost[1]);
     CheckDlgButton(IDC_USE_SYSTEM1, m_strInitialHost[1].IsEmpty() ? BST_UNCHECKED : BST_CHECKED);
@@ -124,6 +129,9 @@ bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
         case LVN_ITEMCHANGED:
             result = OnItemChangedList(header);
             return true;
+        case LVN_DELETEITEM:
+            result = OnDeleteItemList(header);
+            return true;
         case NM_DBLCLK:
             result = OnDblClkList(header);
             return true;
@@ -151,11 +159,14 @@ void CAdapterConfigDlg::OpenChangeAddressDialog(int row) {
         return;
     SelectedAdapter adapter{row, data->m_nTableIndex, data->m_strIp, data->m_strMac};
     CChangeAddressDlg dialog(nullptr, adapter);
-    if (dialog.DoModal() != IDOK || dialog.m_bChanged != 1)
+    dialog.DoModal();
+    // A change the adapter confirmed reaches the row however the dialog
+    // ended; moving the text in needs no memory. The row's MAC and status
+    // stay as the last discovery reported them.
+    if (dialog.m_bChanged != 1)
         return;
-    // The row's MAC and status stay as the last discovery reported them.
     if (auto* changed = reinterpret_cast<AdapterRow*>(m_list.GetItemData(row))) {
-        changed->m_strIp = dialog.m_strIpAddress;
+        changed->m_strIp = std::move(dialog.m_strIpAddress);
         m_list.RedrawItems(row, row);
     }
 }
@@ -203,16 +214,12 @@ void CAdapterConfigDlg::RefreshList() {
 
 void CAdapterConfigDlg::ClearList() {
     FreeRowData();
-    m_list.DeleteAllItems();
 }
 
 void CAdapterConfigDlg::FreeRowData() {
-    // The rows keep their (now dangling) item data only until the list is
-    // emptied or destroyed right after; changing it here would make the list
-    // report every row as changed and move the tracked row.
-    int count = m_list.GetItemCount();
-    for (int i = 0; i < count; ++i)
-        delete reinterpret_cast<AdapterRow*>(m_list.GetItemData(i));
+    // Each row's data goes with the row (LVN_DELETEITEM), so no row ever
+    // points at freed data, whoever asks for its text in between.
+    m_list.DeleteAllItems();
 }
 
 int CAdapterConfigDlg::AddRow(int index, const CString& ip, const CString& mac,
@@ -283,6 +290,11 @@ LRESULT CAdapterConfigDlg::OnItemChangedList(NMHDR* header) {
     return 0;
 }
 
+LRESULT CAdapterConfigDlg::OnDeleteItemList(NMHDR* header) {
+    delete reinterpret_cast<AdapterRow*>(reinterpret_cast<NMLISTVIEW*>(header)->lParam);
+    return 0;
+}
+
 LRESULT CAdapterConfigDlg::OnDblClkList(NMHDR* header) {
     m_nSelectedRow = reinterpret_cast<NMITEMACTIVATE*>(header)->iItem;
     return 0;
@@ -302,12 +314,17 @@ LRESULT CAdapterConfigDlg::OnRClickList(NMHDR* header) {
 
 void CAdapterConfigDlg::OnOK() {
     CString host1, host2;
-    GetDlgItem(IDC_HOST_SYSTEM1).GetWindowText(host1);
+    try {
+        GetDlgItem(IDC_HOST_SYSTEM1).GetWindowText(host1);
+        GetDlgItem(IDC_HOST_SYSTEM2).GetWindowText(host2);
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("The configuration was not saved: there was not enough memory.");
+        return;
+    }
     if (IsDlgButtonChecked(IDC_USE_SYSTEM1) == BST_CHECKED && host1.IsEmpty()) {
         AfxMessageBox("Please specify the IP address for system #1 !");
         return;
     }
-    GetDlgItem(IDC_HOST_SYSTEM2).GetWindowText(host2);
     if (IsDlgButtonChecked(IDC_USE_SYSTEM2) == BST_CHECKED && host2.IsEmpty()) {
         AfxMessageBox("Please specify the IP address for system #2 !");
         return;
@@ -334,30 +351,61 @@ HBRUSH CAdapterConfigDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
     return brush;
 }
 
-bool CAdapterConfigDlg::SaveBothSystems(CString host1, CString host2) {
+bool CAdapterConfigDlg::SaveBothSystems(const CString& host1, const CString& host2) {
     CAdapterConfigApp* app = App();
     if (!app)
         return false;
-    CString failures;
+    SaveOutcome outcome[3] = {};
     for (int n = 1; n <= 2; ++n) {
-        UINT failed = 0;
-        if (app->SaveSystem(n, n == 1 ? host1 : host2, &failed))
-            continue;
-        CString line;
-        if (failed & CAdapterConfigApp::kSaveKeyFailed) {
-            line.Format("\n- system #%d: the registry settings", n);
-            failures += line;
-        }
-        if (failed & CAdapterConfigApp::kSaveDriverIniFailed) {
-            line.Format("\n- system #%d: the driver file %s", n, app->m_strDriverIni.GetString());
-            failures += line;
+        try {
+            app->SaveSystem(n, n == 1 ? host1 : host2, &outcome[n].nFailed);
+        } catch (const std::bad_alloc&) {
+            // A save runs out of memory only before its first write.
+            outcome[n].nFailed =
+                CAdapterConfigApp::kSaveKeyFailed | CAdapterConfigApp::kSaveDriverIniFailed;
+            outcome[n].bOutOfMemory = true;
         }
     }
-    if (failures.IsEmpty())
+    if (outcome[1].nFailed == 0 && outcome[2].nFailed == 0)
         return true;
-    AfxMessageBox("The configuration could not be saved completely:" + failures +
-                  "\n\nCheck the access rights and save again.");
+    ReportIncompleteSave(outcome);
     return false;
+}
+
+void CAdapterConfigDlg::ReportIncompleteSave(const SaveOutcome outcome[3]) {
+    // Composed without the heap, which may be what failed.
+    CAdapterConfigApp* app = App();
+    LPCSTR ini = app ? app->m_strDriverIni.GetString() : "";
+    char text[2048];
+    size_t used = 0;
+    auto add = [&](const char* format, auto... args) {
+        if (used < sizeof(text))
+            used += std::snprintf(text + used, sizeof(text) - used, format, args...);
+    };
+    bool outOfMemory = outcome[1].bOutOfMemory || outcome[2].bOutOfMemory;
+    add("%s", "The configuration could not be saved completely:");
+    for (int n = 1; n <= 2; ++n) {
+        const char* why = outcome[n].bOutOfMemory ? " (not enough memory)" : "";
+        if (outcome[n].nFailed & CAdapterConfigApp::kSaveKeyFailed)
+            add("\n- system #%d: the registry settings%s", n, why);
+        if ((outcome[n].nFailed & CAdapterConfigApp::kSaveDriverIniFailed) && ini[0])
+            add("\n- system #%d: the driver file %s%s", n, ini, why);
+    }
+    bool anySaved = false;
+    for (int n = 1; n <= 2; ++n) {
+        bool keySaved = !(outcome[n].nFailed & CAdapterConfigApp::kSaveKeyFailed);
+        bool iniSaved = !(outcome[n].nFailed & CAdapterConfigApp::kSaveDriverIniFailed) && ini[0];
+        if ((keySaved || iniSaved) && !anySaved)
+            add("%s", "\n\nSaved:");
+        anySaved = anySaved || keySaved || iniSaved;
+        if (keySaved)
+            add("\n- system #%d: the registry settings", n);
+        if (iniSaved)
+            add("\n- system #%d: the driver file %s", n, ini);
+    }
+    add("%s", outOfMemory ? "\n\nClose other programs and save again."
+                          : "\n\nCheck the access rights and save again.");
+    AfxMessageBox(text);
 }
 
 void CAdapterConfigDlg::AddAboutToSystemMenu() {
@@ -417,6 +465,7 @@ HICON CAdapterConfigDlg::OnQueryDragIcon() const {
 }
 
 void CAdapterConfigDlg::OnDestroy() {
+    // Before the list goes: its rows free their data as they are deleted.
     FreeRowData();
     CDialog::OnDestroy();
 }

@@ -15,6 +15,7 @@ public:
 
     void RefreshList();
     void ClearList();
+    // Deletes every row; each row's data is freed with its row.
     void FreeRowData();
     // Inserts one row (appends when index < 0); its position, or -1.
     int AddRow(int index, const CString& ip, const CString& mac, const CString& status,
@@ -51,10 +52,18 @@ private:
     void OnUseSystem2();
     LRESULT OnGetDispInfoList(NMHDR* header);
     LRESULT OnItemChangedList(NMHDR* header);
+    LRESULT OnDeleteItemList(NMHDR* header);
     LRESULT OnDblClkList(NMHDR* header);
     LRESULT OnRClickList(NMHDR* header);
     const AdapterRow* RowData(int row) const;
-    bool SaveBothSystems(CString host1, CString host2);
+    // What one system's save could not write (CAdapterConfigApp::SaveFailure bits).
+    struct SaveOutcome {
+        UINT nFailed = 0;
+        bool bOutOfMemory = false;
+    };
+    bool SaveBothSystems(const CString& host1, const CString& host2);
+    // A notice naming what was not saved and what was.
+    void ReportIncompleteSave(const SaveOutcome outcome[3]);
 };
 
 // The bold 10-point Arial font both dialogs use for emphasis.

@@ -1,5 +1,7 @@
 #include "ui/change_address_dlg.h"
 
+#include <utility>
+
 #include "app/adapter_config_app.h"
 #include "framework/message_box.h"
 #include "net/adapter_table.h"
@@ -64,15 +66,18 @@ void CChangeAddressDlg::OnOK() {
     // No record at the row's table index means nothing was changed: say so and
     // stay open rather than close as if the change had been made.
     AdapterRecord* record = FindAdapterRecord(m_nTableIndex);
-    if (!record || !record->ChangeAddress(m_strNewAddress)) {
+    CString strSent = m_strNewAddress;  // taken before sending, so the record below needs no memory
+    if (!record || !record->ChangeAddress(strSent)) {
         AfxMessageBox("Failed to change by the new IP Address !");
         return;
     }
-    AfxMessageBox("IP address has been changed! Power Off/On the Tessik/ADC.");
-    m_strIpAddress = m_strNewAddress;
+    // The adapter has its new address: from here on nothing can fail, so the
+    // change always reaches the caller and the dialog always closes.
+    m_strIpAddress = std::move(strSent);
     m_bChanged = 1;
+    AfxMessageBox("IP address has been changed! Power Off/On the Tessik/ADC.");
     UpdateData(FALSE);
-    CDialog::OnOK();
+    EndDialog(IDOK);
 }
 
 HBRUSH CChangeAddressDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {

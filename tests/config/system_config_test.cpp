@@ -2,12 +2,16 @@
 // start-up creates and reads, what a save writes, and in which order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/adapter_config_app.h"
 #include "config/memory_settings_store.h"
+#include "tests/support/failing_allocator.h"
 
 namespace {
 
@@ -223,6 +227,124 @@ TEST_F(SystemConfigTest, SaveRecreatesAKeyDeletedSinceStartUp) {
                 {"set " + kKey1 + " IFTYPE=TessikBox", "set " + kKey1 + " HOST=10.231.0.9"}}));
     EXPECT_EQ(StoredBytes(kKey1, "HOST"), Bytes("10.231.0.9"));
     EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.9");
+}
+
+// The store under test, its own bookkeeping kept out of the allocations that
+// a FailingAllocation counts: only the program's can fail.
+class CPausedStore : public CSettingsStore {
+public:
+    explicit CPausedStore(CSettingsStore& inner) : m_inner(inner) {}
+    bool OpenKey(LPCSTR path, SettingsKey* pKey) override {
+        AllocationPause pause;
+        return m_inner.OpenKey(path, pKey);
+    }
+    bool CreateKey(LPCSTR path, SettingsKey* pKey) override {
+        AllocationPause pause;
+        return m_inner.CreateKey(path, pKey);
+    }
+    bool SetStringValue(SettingsKey key, LPCSTR name, LPCSTR data, DWORD cbData) override {
+        AllocationPause pause;
+        return m_inner.SetStringValue(key, name, data, cbData);
+    }
+    bool QueryValue(SettingsKey key, LPCSTR name, DWORD* pType, BYTE* data,
+                    DWORD* pcbData) override {
+        AllocationPause pause;
+        return m_inner.QueryValue(key, name, pType, data, pcbData);
+    }
+    void CloseKey(SettingsKey key) override {
+        AllocationPause pause;
+        m_inner.CloseKey(key);
+    }
+    DWORD ReadWinIniText(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer,
+                         DWORD size) override {
+        AllocationPause pause;
+        return m_inner.ReadWinIniText(section, key, defaultText, buffer, size);
+    }
+    bool WriteIniText(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) override {
+        AllocationPause pause;
+        return m_inner.WriteIniText(section, key, value, path);
+    }
+    FileStatus GetFileStatus(LPCSTR path) override {
+        AllocationPause pause;
+        return m_inner.GetFileStatus(path);
+    }
+
+private:
+    CSettingsStore& m_inner;
+};
+
+// Whichever allocation runs out, start-up and a save stop between whole keys
+// and sections: the journal ends at one of `cuts` lines of the full one.
+TEST_F(SystemConfigTest, RunningOutOfMemoryNeverLeavesAKeyOrSectionHalfWritten) {
+    const std::string host(200, '7');  // long enough for every copy to need memory
+    struct Case {
+        const char* what;
+        std::function<void(CAdapterConfigApp&, CMemorySettingsStore&)> prepare, run;
+        Strings full;
+        std::vector<size_t> cuts;
+        bool savesHost;  // m_strHost[1] takes the host exactly when it was written
+    };
+    auto load = [](CAdapterConfigApp& app, CMemorySettingsStore&) { app.LoadConfiguration(); };
+    auto save = [&](CAdapterConfigApp& app, CMemorySettingsStore&) {
+        app.SaveSystem(1, host.c_str());
+    };
+    Strings saved = {"set " + kKey1 + " IFTYPE=TessikBox", "set " + kKey1 + " HOST=" + host,
+                     "ini " + kIni + " [SYSTEM-1] IFTYPE=TessikBox",
+                     "ini " + kIni + " [SYSTEM-1] HOST=" + host};
+    const Case cases[] = {
+        {"first start",
+         [](CAdapterConfigApp&, CMemorySettingsStore&) {},
+         load,
+         Concat({KeyCreation(kKey1), KeyCreation(kKey2), IniDefaults(1), IniDefaults(2)}),
+         {0, 7, 14, 20},
+         false},
+        {"save", load, save, saved, {0, 4}, true},
+        {"save into a deleted key",
+         [&](CAdapterConfigApp& app, CMemorySettingsStore& store) {
+             load(app, store);
+             store.DeleteKey(kKey1);
+         },
+         save,
+         Concat({KeyCreation(kKey1), saved}),
+         {0, 11},
+         true},
+    };
+    for (const Case& c : cases) {
+        for (int n = 1; n < 10000; ++n) {
+            SCOPED_TRACE(std::string(c.what) + ", allocation " + std::to_string(n) + " fails");
+            CMemorySettingsStore store;
+            store.AddFolder(kFolder);
+            store.SetWinIniValue("Ploven", "LocalPath", kFolder);
+            CPausedStore paused(store);
+            SetSettingsStore(&paused);
+            CAdapterConfigApp app;
+            c.prepare(app, store);
+            store.ClearJournal();
+            bool failed = false;
+            {
+                FailingAllocation failure(n);
+                try {
+                    c.run(app, store);
+                } catch (const std::bad_alloc&) {
+                }
+                failed = failure.Happened();
+            }
+            const Strings& journal = store.Journal();
+            ASSERT_LE(journal.size(), c.full.size());
+            EXPECT_EQ(journal, Strings(c.full.begin(), c.full.begin() + journal.size()));
+            EXPECT_NE(std::find(c.cuts.begin(), c.cuts.end(), journal.size()), c.cuts.end())
+                << "stopped after " << journal.size() << " writes";
+            if (c.savesHost) {
+                EXPECT_STREQ(app.m_strHost[1], journal.empty() ? "" : host.c_str());
+            }
+            EXPECT_EQ(store.OpenKeyCount(), 0);
+            SetSettingsStore(&m_store);
+            if (!failed) {
+                EXPECT_EQ(journal, c.full) << "the run without failure";
+                break;
+            }
+        }
+    }
 }
 
 TEST_F(SystemConfigTest, HostIsReadWithinItsBufferWhateverItsTypeAndLength) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "tests/support/cstring_printer.h"
@@ -18,6 +19,8 @@ public:
 
     BOOL InitInstance() override {
         m_strCalls += "init;";
+        if (m_bThrow)
+            throw std::bad_alloc();
         // The application object is reachable while it starts up.
         m_bSawSelf = AfxGetApp() == this;
 #ifdef _WIN32
@@ -38,6 +41,7 @@ public:
 
     std::string m_strCalls;
     bool m_bSawSelf = false;
+    bool m_bThrow = false;
 
 private:
     BOOL m_bInitResult;
@@ -55,6 +59,18 @@ TEST(CWinAppTest, SuccessfulInitInstanceRunsTheLoopThenExitInstance) {
     EXPECT_EQ(AfxWinMain(), 3);
     EXPECT_EQ(app.m_strCalls, "init;run;exit;");
 }
+
+#ifndef _WIN32  // on Windows the notice is a message box, answered in the UI tests
+TEST(CWinAppTest, OutOfMemoryDuringStartUpIsReportedAndEndsWithAFailureCode) {
+    CRecordingApp app(TRUE, 0);
+    app.m_bThrow = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(AfxWinMain(), kExitAbandoned);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Recorder has ended: there was not enough memory to run it.\n");
+    EXPECT_EQ(app.m_strCalls, "init;exit;") << "what start-up began is released";
+}
+#endif
 
 TEST(CWinAppTest, AfxGetAppFollowsTheObjectsLifetime) {
     EXPECT_EQ(AfxGetApp(), nullptr);

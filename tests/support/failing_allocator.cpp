@@ -8,9 +8,10 @@ namespace {
 int g_allocationsUntilFailure = -1;  // -1: never fail; 0: the failure happened
 long g_liveAllocations = 0;
 long g_allocationCount = 0;
+int g_pauses = 0;
 
 void* Allocate(std::size_t size) {
-    if (g_allocationsUntilFailure > 0 && --g_allocationsUntilFailure == 0)
+    if (g_pauses == 0 && g_allocationsUntilFailure > 0 && --g_allocationsUntilFailure == 0)
         return nullptr;
     void* p = std::malloc(size ? size : 1);
     if (p) {
@@ -44,6 +45,13 @@ FailingAllocation::~FailingAllocation() {
 }
 bool FailingAllocation::Happened() const {
     return g_allocationsUntilFailure == 0;
+}
+
+AllocationPause::AllocationPause() {
+    ++g_pauses;
+}
+AllocationPause::~AllocationPause() {
+    --g_pauses;
 }
 
 void* operator new(std::size_t size) {

@@ -20,3 +20,13 @@ public:
     // True once the chosen allocation has been refused.
     bool Happened() const;
 };
+
+// While one exists, allocations neither count towards a FailingAllocation nor
+// fail: a test double's own bookkeeping is not the program's allocation.
+class AllocationPause {
+public:
+    AllocationPause();
+    ~AllocationPause();
+    AllocationPause(const AllocationPause&) = delete;
+    AllocationPause& operator=(const AllocationPause&) = delete;
+};

@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/adapter_config_app.h"
+#include "ui/about_dlg.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
 
@@ -32,20 +34,6 @@ HWND FindAbout() {
     return ui::FindTopWindow(kAboutTitle, ::GetCurrentProcessId());
 }
 
-// Ends whatever windows the UI thread still shows, innermost (the enabled
-// one) first, so that a failed check cannot leave the test hanging.
-void CancelThreadWindows(DWORD threadId) {
-    for (int round = 0; round < 100; ++round) {
-        std::vector<HWND> windows = ui::ThreadWindows(threadId);
-        if (windows.empty())
-            return;
-        for (HWND window : windows)
-            if (::IsWindowEnabled(window))
-                ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-        ::Sleep(100);
-    }
-}
-
 // Runs the main window until it ends while `drive` operates it from a second
 // thread; returns how the window ended.
 INT_PTR RunMainWindow(const std::function<void(HWND, CAdapterConfigDlg&)>& drive) {
@@ -60,7 +48,7 @@ INT_PTR RunMainWindow(const std::function<void(HWND, CAdapterConfigDlg&)>& drive
             drive(window, dialog);
         else
             ADD_FAILURE() << "the main window did not appear";
-        CancelThreadWindows(uiThread);
+        EXPECT_TRUE(ui::CloseThreadWindows(uiThread));
     });
     INT_PTR result = dialog.DoModal();
     driver.join();
@@ -76,18 +64,19 @@ bool HandledPromptly(HWND window, UINT command) {
                                  &ignored) != 0;
 }
 
-// Minimizes the window through its system command. Wine without a window
-// manager restores a window that gets its first X focus event while
-// minimized, so the command is repeated until the window stays minimized.
-bool MinimizeAndStay(HWND window) {
+// Runs `check` on the minimized window. Wine without a window manager may
+// restore a window at a late X focus event, so the window is minimized again
+// and the check repeated until it has run entirely while minimized.
+bool CheckWhileMinimized(HWND window, const std::function<bool()>& check) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         ::PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         if (!ui::WaitUntil([&] { return ::IsIconic(window) != FALSE; }, kHandledWithinMs))
             continue;
-        ::Sleep(300);
+        bool passed = check();
         if (::IsIconic(window))
-            return true;
+            return passed;
     }
+    ADD_FAILURE() << "the window did not stay minimized";
     return false;
 }
 
@@ -238,15 +227,16 @@ TEST(AboutBoxTest, IconMinimizeRestoreAndClose) {
         EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_GETICON, ICON_BIG, 0)), icon);
         EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_GETICON, ICON_SMALL, 0)), icon);
 
-        ASSERT_TRUE(MinimizeAndStay(window)) << "the window did not minimize";
-        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_QUERYDRAGICON, 0, 0)), icon);
         // A paint request while minimized (the icon drawn into the window) is
-        // answered promptly and leaves the window minimized and answering.
-        DWORD_PTR ignored = 0;
-        EXPECT_TRUE(
-            ::SendMessageTimeoutA(window, WM_PAINT, 0, 0, SMTO_NORMAL, kHandledWithinMs, &ignored));
-        EXPECT_TRUE(::IsWindow(window) && ::IsIconic(window));
-        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(window, WM_QUERYDRAGICON, 0, 0)), icon);
+        // answered promptly and leaves the window answering.
+        EXPECT_TRUE(CheckWhileMinimized(window, [&] {
+            DWORD_PTR ignored = 0;
+            return reinterpret_cast<HICON>(::SendMessageA(window, WM_QUERYDRAGICON, 0, 0)) ==
+                       icon &&
+                   ::SendMessageTimeoutA(window, WM_PAINT, 0, 0, SMTO_NORMAL, kHandledWithinMs,
+                                         &ignored) &&
+                   reinterpret_cast<HICON>(::SendMessageA(window, WM_QUERYDRAGICON, 0, 0)) == icon;
+        }));
         EXPECT_EQ(FindAbout(), nullptr);
 
         ::PostMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -258,6 +248,67 @@ TEST(AboutBoxTest, IconMinimizeRestoreAndClose) {
     });
     EXPECT_TRUE(closed) << "the close command did not end the window";
     EXPECT_EQ(result, IDCANCEL);
+}
+
+// A handler that fails is reported in a notice instead of passing in
+// silence, and the dialog goes on as before.
+TEST(AboutBoxTest, AFailedHandlerIsReportedAndTheDialogGoesOn) {
+    REQUIRE_DISPLAY();
+    class CFailingAboutDlg : public CAboutDlg {
+    protected:
+        void OnOK() override { throw std::bad_alloc(); }
+    };
+    CAdapterConfigApp app;
+    app.m_strAppName = "Pellvane";
+    CFailingAboutDlg about;
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::thread driver([&] {
+        [&] {
+            HWND window = ui::WaitForTopWindow(kAboutTitle, ::GetCurrentProcessId());
+            ASSERT_NE(window, nullptr);
+            ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            HWND box = ui::WaitForMessageBox();
+            ASSERT_NE(box, nullptr) << "the failure passed in silence";
+            ui::MessageBoxInfo info = ui::ReadMessageBox(box);
+            EXPECT_EQ(info.text, "There was not enough memory to finish the last action.");
+            EXPECT_EQ(info.icon, ui::Icon::kWarning);
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+            EXPECT_TRUE(ui::WaitForWindowGone(box));
+            EXPECT_TRUE(::IsWindowVisible(window)) << "the dialog ended with the failure";
+        }();
+        EXPECT_TRUE(ui::CloseThreadWindows(uiThread));
+    });
+    EXPECT_EQ(about.DoModal(), IDCANCEL);
+    driver.join();
+}
+
+// Running out of memory before the main window exists ends the run with a
+// notice and a failure code, after releasing what start-up had begun.
+TEST(AboutBoxTest, OutOfMemoryBeforeTheMainWindowEndsTheRunWithANotice) {
+    REQUIRE_DISPLAY();
+    class CFailingStartApp : public CWinApp {
+    public:
+        CFailingStartApp() : CWinApp("Pellvane") {}
+        BOOL InitInstance() override { throw std::bad_alloc(); }
+        int ExitInstance() override {
+            m_bExited = true;
+            return 0;
+        }
+        bool m_bExited = false;
+    } app;
+    ui::MessageBoxInfo info;
+    std::thread driver([&] {
+        if (HWND box = ui::WaitForMessageBox()) {
+            info = ui::ReadMessageBox(box);
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    });
+    EXPECT_EQ(AfxWinMain(), kExitAbandoned);
+    driver.join();
+    EXPECT_EQ(info.text, "Pellvane has ended: there was not enough memory to run it.");
+    EXPECT_EQ(info.icon, ui::Icon::kWarning);
+    EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(app.m_bExited);
 }
 
 // What Windows and the installer read from Pellvane.exe: the version

@@ -80,21 +80,7 @@ protected:
                 ASSERT_TRUE(tracker.IsInstalled());
                 script(tracker);
             }();
-            for (int round = 0; round < 10; ++round) {
-                if (HWND box = ui::FindMessageBox()) {
-                    for (int id : {IDNO, IDOK})
-                        ::PostMessageA(box, WM_COMMAND, id, 0);
-                    ui::WaitForWindowGone(box, 3000);
-                    continue;
-                }
-                HWND top = ui::FindTopWindow(kDialogTitle, ::GetCurrentProcessId());
-                if (!top)
-                    top = ui::FindTopWindow(kMainTitle, ::GetCurrentProcessId());
-                if (!top)
-                    break;
-                ::PostMessageA(top, WM_COMMAND, IDCANCEL, 0);
-                ui::WaitForWindowGone(top, 3000);
-            }
+            EXPECT_TRUE(ui::CloseThreadWindows(uiThread));
         });
         modal();
         driver.join();

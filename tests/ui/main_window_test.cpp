@@ -5,9 +5,12 @@
 // through several related steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +25,7 @@
 #include "tests/ui/stored_settings.h"
 #include "tests/ui/ui_driver.h"  // windows.h first
 #include "ui/adapter_config_dlg.h"
+#include "ui/adapter_row.h"
 #include "ui/resources/resource.h"
 
 #include <commctrl.h>
@@ -147,33 +151,34 @@ HWND SaveAnsweredYes(MainWindow& window) {
     return ui::FindMessageBox("Pellvane");  // the window has handled the answer
 }
 
-// Closes whatever the scenario left open on the window's thread (after a
-// failure): menus, message boxes and dialogs, the main window last.
+// A hanging modal window would otherwise stall the whole run.
 void CloseWhatIsLeft(DWORD uiThread) {
-    for (int round = 0; round < 20; ++round) {
-        std::vector<HWND> windows = ui::ThreadWindows(uiThread);
-        if (windows.empty())
-            return;
-        for (HWND window : windows) {
-            char cls[16] = {};
-            ::GetClassNameA(window, cls, sizeof(cls));
-            if (std::string(cls) == "#32768") {
-                ::PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
-                continue;
-            }
-            // A message box ends through one of its own buttons, any other
-            // dialog by its cancel command.
-            int id = IDCANCEL;
-            if (ui::GetText(window) == "Pellvane")
-                id = ::IsWindowVisible(::GetDlgItem(window, IDNO)) ? IDNO : IDOK;
-            ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-        }
-        ui::WaitUntil([&] { return ui::ThreadWindows(uiThread) != windows; }, 2000);
-    }
+    if (ui::CloseThreadWindows(uiThread))
+        return;
     ADD_FAILURE() << "windows of the test were left open and could not be closed";
     std::fflush(stdout);
-    ::ExitProcess(3);  // a hanging modal window would otherwise stall the run
+    ::ExitProcess(3);
 }
+
+// The main window, noting each row's texts as the list deletes the row: a
+// row's data must still be there at that moment, and go with it.
+class CObservedMainWindow : public CAdapterConfigDlg {
+public:
+    Rows m_deletedRows;
+
+protected:
+    bool OnNotify(NMHDR* header, LRESULT& result) override {
+        if (header->code == LVN_DELETEITEM) {
+            const auto* row =
+                reinterpret_cast<const AdapterRow*>(reinterpret_cast<NMLISTVIEW*>(header)->lParam);
+            m_deletedRows.push_back(row ? std::string(row->m_strIp) + " | " +
+                                              row->m_strMac.GetString() + " | " +
+                                              row->m_strStatus.GetString()
+                                        : "<no data>");
+        }
+        return CAdapterConfigDlg::OnNotify(header, result);
+    }
+};
 
 class MainWindowTest : public testing::Test {
 protected:
@@ -217,7 +222,7 @@ protected:
         m_app.m_pAdapterTable = &table;
         INT_PTR result = -1;
         {
-            CAdapterConfigDlg dialog;
+            CObservedMainWindow dialog;
             m_app.m_pMainWnd = &dialog;
             DWORD uiThread = ::GetCurrentThreadId();
             std::thread driver([&] {
@@ -236,6 +241,7 @@ protected:
             });
             result = dialog.DoModal();
             driver.join();
+            m_deletedRows = dialog.m_deletedRows;
             m_app.m_pMainWnd = nullptr;
         }
         m_app.m_pAdapterTable = nullptr;
@@ -250,6 +256,7 @@ protected:
     std::unique_ptr<stored::DriverFolder> m_pFolder;
     bool m_bStarted = false;
     std::string m_strAfterStartUp;  // the snapshot once start-up had loaded the configuration
+    Rows m_deletedRows;             // every row the list deleted, with its texts at that moment
 };
 
 TEST_F(MainWindowTest, OpensOnExitWithSystem1StoredAndListsEveryAdapter) {
@@ -270,6 +277,9 @@ TEST_F(MainWindowTest, OpensOnExitWithSystem1StoredAndListsEveryAdapter) {
         EXPECT_EQ(window.Text(IDC_HOST_SYSTEM2), "");
         EXPECT_FALSE(window.Enabled(IDC_HOST_SYSTEM2));
         EXPECT_FALSE(window.Enabled(IDC_LABEL_SYSTEM2));
+        // No longer than start-up reads back.
+        for (int id : {IDC_HOST_SYSTEM1, IDC_HOST_SYSTEM2})
+            EXPECT_EQ(::SendMessageA(::GetDlgItem(window.Hwnd(), id), EM_GETLIMITTEXT, 0, 0), 255);
 
         ASSERT_EQ(window.FocusId(), IDCANCEL) << "the focus is not on \"Exit\"";
         HWND exitButton = ::GetDlgItem(window.Hwnd(), IDCANCEL);
@@ -466,13 +476,34 @@ TEST_F(MainWindowTest, UpdateKeepsEveryRowInPlaceAndFocusesTheList) {
 
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(Snapshot(), m_strAfterStartUp) << "a setting was written";
+    // The three rows of start-up went at "Update", the four after it at the
+    // end, each with its data intact until then.
+    std::sort(m_deletedRows.begin(), m_deletedRows.end());
+    Rows shown = {kRowA,
+                  kRowB,
+                  kRowC,
+                  kRowA,
+                  "10.231.0.22 | 00:1a:2b:cd:ef:02 | Ready",
+                  kRowC,
+                  "10.231.0.24 | 00:1a:2b:cd:ef:04 | Ready"};
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(m_deletedRows, shown);
 }
 
 TEST_F(MainWindowTest, AFailedSaveNamesWhatWasNotSavedAndKeepsTheWindowOpen) {
     // The data system's folder is missing, and the settings keys become
     // read-only once the window is open.
     const std::string key1 = stored::SystemKey(1);
-    CMemorySettingsStore store;
+    // Memory runs out as system 2's save begins, once armed.
+    class CStoreOutOfMemory : public CMemorySettingsStore {
+    public:
+        std::atomic<bool> m_bArmed{false};
+        bool OpenKey(LPCSTR path, SettingsKey* pKey) override {
+            if (m_bArmed && std::string(path).back() == '2')
+                throw std::bad_alloc();
+            return CMemorySettingsStore::OpenKey(path, pKey);
+        }
+    } store;
     store.PutValue(key1, "HOST", kValueString, stored::StringBytes("10.231.0.21"));
     store.SetWinIniValue("Ploven", "LocalPath", "C:\\Lab\\Ploven");
     SetSettingsStore(&store);
@@ -503,10 +534,13 @@ TEST_F(MainWindowTest, AFailedSaveNamesWhatWasNotSavedAndKeepsTheWindowOpen) {
         box = SaveAnsweredYes(window);
         ASSERT_NE(box, nullptr) << "no notice for the driver file";
         info = ui::ReadMessageBox(box);
-        EXPECT_EQ(info.text.find("registry"), std::string::npos) << info.text;
-        for (const std::string& part : std::vector<std::string>{
-                 "system #1: the driver file " + ini, "system #2: the driver file " + ini})
-            EXPECT_NE(info.text.find(part), std::string::npos) << part << "\n" << info.text;
+        EXPECT_EQ(
+            info.text,
+            "The configuration could not be saved completely:\n"
+            "- system #1: the driver file " +
+                ini + "\n- system #2: the driver file " + ini +
+                "\n\nSaved:\n- system #1: the registry settings\n"
+                "- system #2: the registry settings\n\nCheck the access rights and save again.");
         ASSERT_TRUE(window.Answer(box, IDOK));
         EXPECT_TRUE(window.IsOpen());
         EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.40");
@@ -514,8 +548,27 @@ TEST_F(MainWindowTest, AFailedSaveNamesWhatWasNotSavedAndKeepsTheWindowOpen) {
         ASSERT_NE(host, nullptr);
         EXPECT_EQ(host->bytes, stored::StringBytes("10.231.0.40"));
 
-        // Once the folder exists the save completes and the window closes.
+        // Memory runs out after system 1 was saved: the notice says which
+        // settings were written and which were not.
         store.AddFolder("C:\\Lab\\Ploven");
+        store.m_bArmed = true;
+        ui::SetFieldText(window.Hwnd(), IDC_HOST_SYSTEM1, "10.231.0.41");
+        box = SaveAnsweredYes(window);
+        ASSERT_NE(box, nullptr) << "a save that ran out of memory passed in silence";
+        EXPECT_EQ(ui::ReadMessageBox(box).text,
+                  "The configuration could not be saved completely:\n"
+                  "- system #2: the registry settings (not enough memory)\n"
+                  "- system #2: the driver file " +
+                      ini +
+                      " (not enough memory)\n\n"
+                      "Saved:\n- system #1: the registry settings\n- system #1: the driver file " +
+                      ini + "\n\nClose other programs and save again.");
+        ASSERT_TRUE(window.Answer(box, IDOK));
+        EXPECT_TRUE(window.IsOpen());
+        EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.41");
+        store.m_bArmed = false;
+
+        // With memory and the folder the save completes and the window closes.
         EXPECT_EQ(SaveAnsweredYes(window), nullptr) << "a notice after a complete save";
         EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
     });
@@ -523,7 +576,7 @@ TEST_F(MainWindowTest, AFailedSaveNamesWhatWasNotSavedAndKeepsTheWindowOpen) {
     EXPECT_EQ(result, IDOK);
     std::string value;
     EXPECT_TRUE(store.GetIniValue(ini, "SYSTEM-1", "HOST", &value));
-    EXPECT_EQ(value, "10.231.0.40");
+    EXPECT_EQ(value, "10.231.0.41");
     EXPECT_TRUE(store.GetIniValue(ini, "SYSTEM-2", "IFTYPE", &value));
     EXPECT_EQ(value, "NONE");
 }

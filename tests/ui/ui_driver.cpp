@@ -164,6 +164,34 @@ std::vector<HWND> ThreadWindows(DWORD threadId) {
     return windows;
 }
 
+bool CloseThreadWindows(DWORD threadId) {
+    for (int round = 0; round < 20; ++round) {
+        std::vector<HWND> windows = ThreadWindows(threadId);
+        if (windows.empty())
+            return true;
+        // A window disabled by a modal box or dialog waits until that has gone.
+        for (HWND window : windows) {
+            if (!::IsWindowEnabled(window))
+                continue;
+            if (ClassName(window) == "#32768") {
+                ::PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+                continue;
+            }
+            // A question is answered No, so nothing is saved; a notice, like
+            // any dialog, ends by its cancel command (never OK, which may act).
+            HWND no = ::GetDlgItem(window, IDNO);
+            int id = no && ::IsWindowVisible(no) ? IDNO : IDCANCEL;
+            ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        }
+        WaitUntil([&] { return ThreadWindows(threadId) != windows; }, 3000);
+    }
+    std::vector<HWND> left = ThreadWindows(threadId);
+    for (HWND window : left)
+        ADD_FAILURE() << "left open: \"" << GetText(window) << "\" (" << ClassName(window)
+                      << (::IsWindowEnabled(window) ? "" : ", disabled") << ")";
+    return left.empty();
+}
+
 std::string GetText(HWND window) {
     // WM_GETTEXT rather than GetWindowText, which does not ask other processes.
     char text[1024] = {};
@@ -437,8 +465,12 @@ bool InputTracker::WaitForReleases(long count, HWND uiWindow, DWORD timeoutMs) {
 }
 
 bool InputTracker::Flush(HWND uiWindow, DWORD timeoutMs) {
-    if (!m_hHook || !::IsWindow(uiWindow))
+    if (!m_hHook)
         return false;
+    // A window that is gone has handled all it will: whether it should have
+    // closed is for the caller to check.
+    if (!::IsWindow(uiWindow))
+        return true;
     long marker = ++m_nMarkersPosted;
     ::PostMessageA(uiWindow, kMarkerMessage, static_cast<WPARAM>(marker), 0);
     if (!WaitUntil([&] { return s_markersSeen.load() >= marker || !::IsWindow(uiWindow); },

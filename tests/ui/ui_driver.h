@@ -43,6 +43,10 @@ HWND WaitForTopWindow(const char* title, DWORD processId = 0, DWORD timeoutMs = 
 bool WaitForWindowGone(HWND window, DWORD timeoutMs = kWaitMs);
 // The visible top-level windows of one thread.
 std::vector<HWND> ThreadWindows(DWORD threadId);
+// Ends what a test left open on a UI thread, innermost first: menus by Esc,
+// questions by No, notices and dialogs by their cancel command. False (with
+// a failure naming them) if windows were still open after that.
+bool CloseThreadWindows(DWORD threadId);
 
 std::string GetText(HWND window);
 std::string GetItemText(HWND dialog, int id);
@@ -124,6 +128,8 @@ public:
     bool WaitForReleases(long count, HWND uiWindow, DWORD timeoutMs = kWaitMs);
     // Waits until everything posted to `uiWindow`'s thread so far (such as a
     // menu's command) has been handled: a marker posted behind it comes out.
+    // True as well once the window is gone; false only when the thread did
+    // not get there in time.
     bool Flush(HWND uiWindow, DWORD timeoutMs = kWaitMs);
 
 private:

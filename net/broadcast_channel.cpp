@@ -108,7 +108,9 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
     if (milliseconds < 0)
         milliseconds = 0;
     auto start = std::chrono::steady_clock::now();
-    int ready = socket == kInvalidSocket ? -1 : Sockets().wait_readable(socket, milliseconds);
+    // Without a socket the platform's wait fails at once, and is then made
+    // to last its time like any other failed wait.
+    int ready = Sockets().wait_readable(socket, milliseconds);
     if (ready < 0) {
         // Let the failed wait last its time: a caller's loop must not spin.
         SleepUntil(start + std::chrono::milliseconds(milliseconds));

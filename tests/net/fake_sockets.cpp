@@ -89,8 +89,10 @@ int FakeSendTo(SocketHandle, const void* data, int length, const sockaddr_in* to
     return g_pFake->sendFails ? -1 : length;
 }
 
-int FakeWaitReadable(SocketHandle, int timeoutMs) {
+int FakeWaitReadable(SocketHandle s, int timeoutMs) {
     ++g_pFake->waits;
+    if (s == kInvalidSocket)
+        return -1;  // as the platform does, at once
     DeliverArrivals();
     if (!g_pFake->datagrams.empty() || !g_pFake->flood.empty())
         return 1;

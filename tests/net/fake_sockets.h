@@ -62,7 +62,7 @@ public:
     std::vector<sockaddr_in> binds;
     std::vector<std::vector<unsigned char>> sent;
     std::vector<sockaddr_in> sentTo;
-    int waits = 0;
+    int waits = 0;  // on no socket too: those fail at once
     int receives = 0;
     std::vector<int> receiveCapacities;
     std::vector<SocketHandle> closed;

@@ -48,8 +48,8 @@ int SendAddressChange(LPCSTR text, AdapterRecord& record) {
         return -1;
 
     // Late discovery replies still queued would otherwise be taken for the
-    // adapter's answer.
-    channel->DiscardPending();
+    // adapter's answer. A flood is cut short: the request still goes out.
+    channel->DiscardPending(kStaleDrainMostMs);
 
     const AddressChangeRequest request = BuildAddressChangeRequest(newAddress, record);
     if (channel->SendToBroadcast(request.bytes, sizeof(request.bytes)) < 0)

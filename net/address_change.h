@@ -14,6 +14,8 @@ constexpr char kAddressChangeAnswerTag[] = "IFCONFIG ";
 constexpr int kAddressChangeAnswerTagLength = sizeof(kAddressChangeAnswerTag) - 1;  // 9
 constexpr int kAddressChangeAnswerCapacity = 256;
 constexpr int kAddressChangeWaitMs = 1000;
+// The longest time spent throwing away stale datagrams before the request.
+constexpr int kStaleDrainMostMs = 30;
 // The longest address text ChangeAddress passes on.
 constexpr int kAddressTextMaxLength = 1023;
 

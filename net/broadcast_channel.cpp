@@ -108,7 +108,9 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
     if (milliseconds < 0)
         milliseconds = 0;
     auto start = std::chrono::steady_clock::now();
-    int ready = socket == kInvalidSocket ? -1 : Sockets().wait_readable(socket, milliseconds);
+    // Without a socket the platform's wait fails at once, and is then made
+    // to last its time like any other failed wait.
+    int ready = Sockets().wait_readable(socket, milliseconds);
     if (ready < 0) {
         // Let the failed wait last its time: a caller's loop must not spin.
         SleepUntil(start + std::chrono::milliseconds(milliseconds));
@@ -124,15 +126,23 @@ int BroadcastChannel::ReceiveDatagram(void* buffer, int capacity) {
     return Sockets().recvfrom(socket, buffer, capacity, &from);
 }
 
-int BroadcastChannel::DiscardPending() {
+int BroadcastChannel::DiscardPending(int milliseconds) {
     if (socket == kInvalidSocket)
         return 0;
-    // Bounded: a peer flooding the port cannot keep the caller here for ever.
-    constexpr int kMostDiscarded = 100000;
+    // Bounded by time: a peer flooding the port must not hold up the caller,
+    // and with it the window, however fast its datagrams come. The few a
+    // normal exchange leaves behind go whatever the clock says, so a thread
+    // descheduled here cannot let a stale answer through.
+    constexpr int kAlwaysDiscarded = 32;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     int discarded = 0;
     char scratch[1];
     sockaddr_in from;
-    while (discarded < kMostDiscarded && Sockets().wait_readable(socket, 0) > 0) {
+    for (;;) {
+        if (discarded >= kAlwaysDiscarded && std::chrono::steady_clock::now() >= end)
+            break;
+        if (Sockets().wait_readable(socket, 0) <= 0)
+            break;
         Sockets().recvfrom(socket, scratch, sizeof(scratch), &from);
         ++discarded;
     }

@@ -24,8 +24,9 @@ public:
     // Length of the datagram, or -1 on error (including a datagram longer than
     // `capacity`, which is discarded). The sender is not reported.
     int ReceiveDatagram(void* buffer, int capacity);
-    // Throws away every datagram already queued on the socket; returns how many.
-    int DiscardPending();
+    // Throws away the datagrams already queued on the socket, for at most
+    // about `milliseconds` once the first few are gone; returns how many.
+    int DiscardPending(int milliseconds);
 
     char hostName[256];
     sockaddr_in localAddress;

@@ -34,6 +34,8 @@ int RealSendTo(SocketHandle s, const void* data, int length, const sockaddr_in* 
                     reinterpret_cast<const sockaddr*>(to), sizeof(*to));
 }
 int RealWaitReadable(SocketHandle s, int timeoutMs) {
+    if (s == INVALID_SOCKET)
+        return -1;
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(s, &readable);

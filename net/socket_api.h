@@ -26,7 +26,8 @@ struct SocketApi {
     int (*setsockopt)(SocketHandle s, int level, int name, const void* value, int length);
     int (*bind)(SocketHandle s, const sockaddr_in* address);
     int (*sendto)(SocketHandle s, const void* data, int length, const sockaddr_in* to);
-    // >0 readable, 0 time-out, <0 error. Waits at most timeoutMs milliseconds.
+    // >0 readable, 0 time-out, <0 error. Waits at most timeoutMs milliseconds;
+    // on kInvalidSocket it fails at once.
     int (*wait_readable)(SocketHandle s, int timeoutMs);
     // Length of the datagram, or -1 on error, including a datagram longer
     // than `capacity` (it is discarded, as Winsock does).

@@ -156,6 +156,19 @@ TEST_F(AddressChangeTest, StaleQueuedDatagramsAreNotTakenForTheAnswer) {
     EXPECT_EQ(m_fake.sent.size(), 1u);
 }
 
+TEST_F(AddressChangeTest, EndlessFloodCutsTheDrainShortAndTheRequestStillGoesOut) {
+    OpenWorkingChannel();
+    m_fake.flood = DiscoveryReply();  // before the request and after it
+    m_fake.ArriveAfterSend(100, kOk);
+    auto start = Clock::now();
+    EXPECT_TRUE(m_record.ChangeAddress("10.231.0.77"));
+    ASSERT_EQ(m_fake.sent.size(), 1u);
+    // The drain takes some tens of milliseconds (a generous bound); draining
+    // a fixed count of datagrams at the flood's pace would take seconds.
+    double untilSent = std::chrono::duration<double>(m_fake.m_firstSend - start).count();
+    EXPECT_LT(untilSent, 0.5);
+}
+
 TEST_F(AddressChangeTest, StaleConfirmationAloneDoesNotCount) {
     OpenWorkingChannel();
     m_fake.QueueDatagram(kOk);

@@ -9,12 +9,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#endif
-
 #include "net/broadcast_channel.h"
 #include "tests/net/fake_sockets.h"
 #include "tests/support/cstring_printer.h"
@@ -57,23 +51,6 @@ CString MacOf(const AdapterRecord& record) {
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// CPU time this process has used, user and kernel together.
-double CpuSeconds() {
-#ifdef _WIN32
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ticks = [](const FILETIME& t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
-#else
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-#endif
 }
 
 class DiscoveryTest : public testing::Test {
@@ -176,11 +153,9 @@ TEST_F(DiscoveryTest, ChannelWithoutSocketWaitsInsteadOfSpinning) {
     ASSERT_EQ(g_pBroadcastChannel->socket, kInvalidSocket);
 
     CaptureStderr();
-    double cpuBefore = CpuSeconds();
     auto start = Clock::now();
     EXPECT_EQ(DiscoverAdapters(2, Collect), 0);
     double elapsed = SecondsSince(start);
-    double cpu = CpuSeconds() - cpuBefore;
     std::string captured = GetCapturedStderr();
 
     EXPECT_EQ(captured.rfind("sendto: ", 0), 0u) << captured;
@@ -188,9 +163,10 @@ TEST_F(DiscoveryTest, ChannelWithoutSocketWaitsInsteadOfSpinning) {
     EXPECT_EQ(m_fake.receives, 0);
     EXPECT_GE(elapsed, 1.8);
     EXPECT_LT(elapsed, 3.5);
-    // A loop that retried its failing wait at once would burn most of the
-    // time (about half of it even where reading the clock is slow).
-    EXPECT_LT(cpu, elapsed / 4) << "CPU " << cpu << " s in " << elapsed << " s";
+    // Each wait fails at once and is made to last its time, so a handful fill
+    // the two seconds; a loop retrying at once would make millions.
+    EXPECT_GE(m_fake.waits, 1);
+    EXPECT_LE(m_fake.waits, 50);
 }
 
 TEST_F(DiscoveryTest, FailingWaitsTakeTheirTime) {

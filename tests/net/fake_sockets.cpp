@@ -89,10 +89,12 @@ int FakeSendTo(SocketHandle, const void* data, int length, const sockaddr_in* to
     return g_pFake->sendFails ? -1 : length;
 }
 
-int FakeWaitReadable(SocketHandle, int timeoutMs) {
+int FakeWaitReadable(SocketHandle s, int timeoutMs) {
     ++g_pFake->waits;
+    if (s == kInvalidSocket)
+        return -1;  // as the platform does, at once
     DeliverArrivals();
-    if (!g_pFake->datagrams.empty())
+    if (!g_pFake->datagrams.empty() || !g_pFake->flood.empty())
         return 1;
     if (g_pFake->waitFails)
         return -1;
@@ -117,10 +119,16 @@ int FakeRecvFrom(SocketHandle, void* buffer, int capacity, sockaddr_in* from) {
     ++g_pFake->receives;
     DeliverArrivals();
     g_pFake->receiveCapacities.push_back(capacity);
-    if (g_pFake->datagrams.empty())
+    std::vector<unsigned char> datagram;
+    if (!g_pFake->datagrams.empty()) {
+        datagram = g_pFake->datagrams.front();
+        g_pFake->datagrams.pop_front();
+    } else if (!g_pFake->flood.empty()) {
+        std::this_thread::sleep_for(FakeSockets::kFloodReceiveCost);
+        datagram = g_pFake->flood;
+    } else {
         return -1;
-    std::vector<unsigned char> datagram = g_pFake->datagrams.front();
-    g_pFake->datagrams.pop_front();
+    }
     // As the platform does: a datagram longer than the buffer is an error
     // and is gone.
     if (datagram.size() > static_cast<size_t>(capacity))

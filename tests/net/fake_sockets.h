@@ -38,6 +38,11 @@ public:
     // with none queued it takes its whole time and reports a time-out.
     std::deque<std::vector<unsigned char>> datagrams;
     bool waitFails = false;  // every wait fails at once with an error
+    // A flood that never ends: when nothing else is queued, a wait finds this
+    // datagram ready at once and a receive gets it, each receive taking at
+    // least kFloodReceiveCost as on a busy machine. Empty: no flood.
+    std::vector<unsigned char> flood;
+    static constexpr std::chrono::microseconds kFloodReceiveCost{100};
     // Datagrams that arrive `afterMs` milliseconds after the first send, as
     // answers to a request do; give them in order of arrival. A wait ends
     // early when one of them arrives within its time.
@@ -57,7 +62,7 @@ public:
     std::vector<sockaddr_in> binds;
     std::vector<std::vector<unsigned char>> sent;
     std::vector<sockaddr_in> sentTo;
-    int waits = 0;
+    int waits = 0;  // on no socket too: those fail at once
     int receives = 0;
     std::vector<int> receiveCapacities;
     std::vector<SocketHandle> closed;

@@ -51,5 +51,7 @@ public:
 };
 
 // The store the program uses: the platform's unless a test has put its own in.
+// Builds without a registry have no platform store; theirs keeps nothing and
+// fails every write, so tests that need settings put their own in.
 CSettingsStore& SettingsStore();
 void SetSettingsStore(CSettingsStore* pStore);  // null restores the platform's store

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 CString::CString(LPCSTR text) : m_data(text ? text : "") {}
 
@@ -53,14 +52,6 @@ int CString::Compare(LPCSTR other) const {
     return std::strcmp(m_data.c_str(), other ? other : "");
 }
 
-int CString::CompareNoCase(LPCSTR other) const {
-#ifdef _WIN32
-    return _stricmp(m_data.c_str(), other ? other : "");
-#else
-    return strcasecmp(m_data.c_str(), other ? other : "");
-#endif
-}
-
 CString& CString::operator+=(const CString& other) {
     m_data += other.m_data;
     return *this;
@@ -81,29 +72,6 @@ CString CString::Left(int count) const {
     if (count <= 0)
         return CString();
     return CString(m_data.c_str(), count < GetLength() ? count : GetLength());
-}
-
-CString CString::Mid(int first) const {
-    return Mid(first, GetLength());
-}
-
-CString CString::Mid(int first, int count) const {
-    if (first < 0)
-        first = 0;
-    if (first >= GetLength() || count <= 0)
-        return CString();
-    if (count > GetLength() - first)
-        count = GetLength() - first;
-    return CString(m_data.c_str() + first, count);
-}
-
-int CString::Find(char ch, int start) const {
-    if (start < 0)
-        start = 0;
-    if (start >= GetLength())
-        return -1;
-    size_t at = m_data.find(ch, static_cast<size_t>(start));
-    return at == std::string::npos ? -1 : static_cast<int>(at);
 }
 
 LPSTR CString::GetBuffer(int minLength) {

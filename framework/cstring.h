@@ -41,16 +41,12 @@ public:
     void FormatV(LPCSTR format, va_list args);
 
     int Compare(LPCSTR other) const;  // <0, 0, >0 like strcmp
-    int CompareNoCase(LPCSTR other) const;
 
     CString& operator+=(const CString& other);
     CString& operator+=(LPCSTR text);
     CString& operator+=(char ch);
 
     CString Left(int count) const;
-    CString Mid(int first) const;
-    CString Mid(int first, int count) const;
-    int Find(char ch, int start = 0) const;
 
     // Direct buffer access for platform calls that fill a character array:
     // GetBuffer(n) gives room for n characters plus the terminator;

@@ -14,36 +14,9 @@ void* CPtrList::GetNext(POSITION& pos) const {
     return node->data;
 }
 
-void* CPtrList::GetPrev(POSITION& pos) const {
-    CNode* node = ToNode(pos);
-    if (!node)
-        return nullptr;
-    pos = ToPosition(node->pPrev);
-    return node->data;
-}
-
 void* CPtrList::GetAt(POSITION pos) const {
     CNode* node = ToNode(pos);
     return node ? node->data : nullptr;
-}
-
-void* CPtrList::GetHead() const {
-    return m_pNodeHead ? m_pNodeHead->data : nullptr;
-}
-
-void* CPtrList::GetTail() const {
-    return m_pNodeTail ? m_pNodeTail->data : nullptr;
-}
-
-POSITION CPtrList::AddHead(void* element) {
-    CNode* node = NewNode(nullptr, m_pNodeHead);
-    node->data = element;
-    if (m_pNodeHead)
-        m_pNodeHead->pPrev = node;
-    else
-        m_pNodeTail = node;
-    m_pNodeHead = node;
-    return ToPosition(node);
 }
 
 POSITION CPtrList::AddTail(void* element) {
@@ -62,14 +35,6 @@ void* CPtrList::RemoveHead() {
         return nullptr;
     void* element = m_pNodeHead->data;
     RemoveAt(ToPosition(m_pNodeHead));
-    return element;
-}
-
-void* CPtrList::RemoveTail() {
-    if (!m_pNodeTail)
-        return nullptr;
-    void* element = m_pNodeTail->data;
-    RemoveAt(ToPosition(m_pNodeTail));
     return element;
 }
 

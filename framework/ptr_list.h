@@ -21,23 +21,16 @@ public:
     bool IsEmpty() const { return m_nCount == 0; }
 
     POSITION GetHeadPosition() const { return ToPosition(m_pNodeHead); }
-    POSITION GetTailPosition() const { return ToPosition(m_pNodeTail); }
-    // Returns the element at `pos` and moves `pos` to the next (previous)
-    // element, or to null past the end. A null `pos` gives null and stays null.
+    // Returns the element at `pos` and moves `pos` to the next element, or to
+    // null past the end. A null `pos` gives null and stays null.
     void* GetNext(POSITION& pos) const;
-    void* GetPrev(POSITION& pos) const;
     void* GetAt(POSITION pos) const;
-    // The first (last) element; null when the list is empty.
-    void* GetHead() const;
-    void* GetTail() const;
 
-    // Both throw std::bad_alloc when a new node block cannot be had; the list
-    // is then unchanged.
-    POSITION AddHead(void* element);
+    // Throws std::bad_alloc when a new node block cannot be had; the list is
+    // then unchanged.
     POSITION AddTail(void* element);
-    // Remove and return the first (last) element; null when the list is empty.
+    // Removes and returns the first element; null when the list is empty.
     void* RemoveHead();
-    void* RemoveTail();
     // `pos` must come from this list; it is invalid afterwards. Null is ignored.
     void RemoveAt(POSITION pos);
     void RemoveAll();

@@ -17,7 +17,6 @@ public:
     CWnd(const CWnd&) = default;
     CWnd& operator=(const CWnd&) = default;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }  // NOLINT: as the framework's
     void Attach(HWND hWnd) { m_hWnd = hWnd; }
 
@@ -29,10 +28,8 @@ public:
     void SetWindowText(LPCSTR text) const { ::SetWindowTextA(m_hWnd, text); }
     void GetWindowText(CString& text) const;
     BOOL EnableWindow(BOOL enable = TRUE) const { return ::EnableWindow(m_hWnd, enable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     HWND SetFocus() const { return ::SetFocus(m_hWnd); }
     void SetFont(const CFont& font, BOOL redraw = TRUE) const;
-    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
     void ClientToScreen(POINT* point) const { ::ClientToScreen(m_hWnd, point); }

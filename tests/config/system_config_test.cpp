@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/adapter_config_app.h"
-#include "config/memory_settings_store.h"
 #include "tests/support/failing_allocator.h"
+#include "tests/support/memory_settings_store.h"
 
 namespace {
 
@@ -434,5 +434,25 @@ TEST_F(SystemConfigTest, SystemNumbersOtherThanOneAndTwoTouchNothing) {
     }
     EXPECT_EQ(m_store.Journal(), Strings{});
 }
+
+#ifndef _WIN32
+// Without a registry and without a store put in, nothing is kept: start-up
+// finds no settings, a save reports the keys unwritten, reads give the default.
+TEST(NoSettingsStoreTest, StartUpFindsNothingAndSavesFail) {
+    SetSettingsStore(nullptr);
+    CAdapterConfigApp app;
+    app.LoadConfiguration();
+    EXPECT_STREQ(app.m_strHost[1], "");
+    EXPECT_STREQ(app.m_strDriverIni, "");
+    UINT failed = 0;
+    EXPECT_FALSE(app.SaveSystem(1, "10.231.0.4", &failed));
+    EXPECT_EQ(failed, static_cast<UINT>(CAdapterConfigApp::kSaveKeyFailed));
+    EXPECT_STREQ(app.m_strHost[1], "");
+
+    char text[5];
+    EXPECT_EQ(SettingsStore().ReadWinIniText("Ploven", "LocalPath", "C:\\Lab", text, 5), 4u);
+    EXPECT_STREQ(text, "C:\\L");
+}
+#endif
 
 }  // namespace

@@ -42,8 +42,6 @@ TEST(CStringTest, ComparisonAndConcatenation) {
     EXPECT_EQ(a.Compare("Ready"), 0);
     EXPECT_LT(a.Compare("Readz"), 0);
     EXPECT_GT(a.Compare("Read"), 0);
-    EXPECT_EQ(a.CompareNoCase("rEADY"), 0);
-    EXPECT_NE(a.CompareNoCase("ready!"), 0);
     EXPECT_TRUE(a == "Ready");
     EXPECT_TRUE(a != "ready");
     EXPECT_TRUE(a == CString("Ready"));
@@ -70,8 +68,6 @@ TEST(CStringTest, EmbeddedNulsAreCountedAndCompared) {
     EXPECT_EQ(s.GetLength(), 3);
     EXPECT_EQ(s[1], '\0');
     EXPECT_EQ(s[2], 'b');
-    EXPECT_EQ(s.Find('b'), 2);
-    EXPECT_EQ(s.Mid(2), "b");
 
     // Two counted strings differing only after the NUL are different...
     const char other[] = {'a', '\0', 'c'};
@@ -118,28 +114,12 @@ TEST(CStringTest, GetBufferAndReleaseBuffer) {
     EXPECT_TRUE(empty.IsEmpty());
 }
 
-TEST(CStringTest, LeftMidAndAtStayWithinBounds) {
+TEST(CStringTest, LeftAndAtStayWithinBounds) {
     CString s("00:1a:2b");
     EXPECT_EQ(s.Left(2), "00");
     EXPECT_EQ(s.Left(0), "");
     EXPECT_EQ(s.Left(-5), "");
     EXPECT_EQ(s.Left(100), "00:1a:2b");
-
-    EXPECT_EQ(s.Mid(3), "1a:2b");
-    EXPECT_EQ(s.Mid(3, 2), "1a");
-    EXPECT_EQ(s.Mid(6, 100), "2b");
-    EXPECT_EQ(s.Mid(8), "");
-    EXPECT_EQ(s.Mid(100, 2), "");
-    EXPECT_EQ(s.Mid(-3, 2), "00");
-    EXPECT_EQ(s.Mid(-3), "00:1a:2b");
-    EXPECT_EQ(s.Mid(2, 0), "");
-    EXPECT_EQ(s.Mid(2, -1), "");
-
-    EXPECT_EQ(s.Find(':'), 2);
-    EXPECT_EQ(s.Find(':', 3), 5);
-    EXPECT_EQ(s.Find(':', 6), -1);
-    EXPECT_EQ(s.Find(':', -4), 2);
-    EXPECT_EQ(s.Find(':', 100), -1);
 
     EXPECT_EQ(s.GetAt(-1), '\0');
     EXPECT_EQ(s.GetAt(8), '\0');

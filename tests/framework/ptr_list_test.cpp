@@ -24,40 +24,29 @@ std::vector<void*> Forward(const CPtrList& list) {
     return out;
 }
 
-std::vector<void*> Backward(const CPtrList& list) {
-    std::vector<void*> out;
-    for (POSITION pos = list.GetTailPosition(); pos;)
-        out.push_back(list.GetPrev(pos));
-    return out;
-}
-
-// Checks both link directions and the count against the expected contents.
+// Checks the count and the elements in order against the expected contents.
 void ExpectContents(const CPtrList& list, const std::vector<void*>& expected) {
     EXPECT_EQ(list.GetCount(), static_cast<int>(expected.size()));
     EXPECT_EQ(list.IsEmpty(), expected.empty());
     EXPECT_EQ(Forward(list), expected);
-    EXPECT_EQ(Backward(list), std::vector<void*>(expected.rbegin(), expected.rend()));
-    EXPECT_EQ(list.GetHead(), expected.empty() ? nullptr : expected.front());
-    EXPECT_EQ(list.GetTail(), expected.empty() ? nullptr : expected.back());
 }
 
-TEST(PtrList, AddHeadAndTailKeepOrderInBothDirections) {
+TEST(PtrList, AddTailKeepsOrder) {
     CPtrList list(3);
     ExpectContents(list, {});
+    list.AddTail(Item(0));
+    list.AddTail(nullptr);  // null elements are elements like any other
     list.AddTail(Item(1));
     list.AddTail(Item(2));
-    list.AddHead(Item(0));
-    list.AddTail(Item(3));
-    list.AddHead(nullptr);  // null elements are elements like any other
-    ExpectContents(list, {nullptr, Item(0), Item(1), Item(2), Item(3)});
+    ExpectContents(list, {Item(0), nullptr, Item(1), Item(2)});
 }
 
 TEST(PtrList, PositionsReturnedByAddStayValidAcrossOtherChanges) {
     CPtrList list(2);
+    list.AddTail(Item(0));
     POSITION b = list.AddTail(Item(1));
-    list.AddHead(Item(0));
     POSITION c = list.AddTail(Item(2));
-    list.AddTail(Item(3));
+    POSITION d = list.AddTail(Item(3));
     EXPECT_EQ(list.RemoveHead(), Item(0));
     EXPECT_EQ(list.GetAt(b), Item(1));
     EXPECT_EQ(list.GetAt(c), Item(2));
@@ -66,9 +55,11 @@ TEST(PtrList, PositionsReturnedByAddStayValidAcrossOtherChanges) {
     POSITION pos = b;
     EXPECT_EQ(list.GetNext(pos), Item(1));
     EXPECT_EQ(pos, c);
+    list.RemoveAt(c);
     pos = b;
-    EXPECT_EQ(list.GetPrev(pos), Item(1));
-    EXPECT_EQ(pos, nullptr);
+    EXPECT_EQ(list.GetNext(pos), Item(1));
+    EXPECT_EQ(pos, d);
+    EXPECT_EQ(list.GetAt(d), Item(3));
 }
 
 TEST(PtrList, RemovalAtHeadMiddleAndTail) {
@@ -85,9 +76,13 @@ TEST(PtrList, RemovalAtHeadMiddleAndTail) {
     ExpectContents(list, {Item(1), Item(3), Item(4)});
 
     EXPECT_EQ(list.RemoveHead(), Item(1));
-    EXPECT_EQ(list.RemoveTail(), Item(4));
+    list.RemoveAt(at[4]);
     ExpectContents(list, {Item(3)});
-    EXPECT_EQ(list.RemoveTail(), Item(3));
+    // A new element follows the remaining one, not the removed tail.
+    list.AddTail(Item(6));
+    ExpectContents(list, {Item(3), Item(6)});
+    list.RemoveAt(at[3]);
+    EXPECT_EQ(list.RemoveHead(), Item(6));
     ExpectContents(list, {});
 
     // An emptied list is usable again.
@@ -98,12 +93,10 @@ TEST(PtrList, RemovalAtHeadMiddleAndTail) {
 TEST(PtrList, EmptyListAndNullPositionsAreHarmless) {
     CPtrList list;
     EXPECT_EQ(list.RemoveHead(), nullptr);
-    EXPECT_EQ(list.RemoveTail(), nullptr);
     EXPECT_EQ(list.GetHeadPosition(), nullptr);
-    EXPECT_EQ(list.GetTailPosition(), nullptr);
     POSITION pos = nullptr;
     EXPECT_EQ(list.GetNext(pos), nullptr);
-    EXPECT_EQ(list.GetPrev(pos), nullptr);
+    EXPECT_EQ(pos, nullptr);
     EXPECT_EQ(list.GetAt(nullptr), nullptr);
     list.RemoveAt(nullptr);
     list.RemoveAll();
@@ -113,14 +106,15 @@ TEST(PtrList, EmptyListAndNullPositionsAreHarmless) {
 TEST(PtrList, FindIndexCoversExactlyTheElements) {
     CPtrList list(3);
     EXPECT_EQ(list.FindIndex(0), nullptr);
+    POSITION last = nullptr;
     for (int i = 0; i < 7; ++i)
-        list.AddTail(Item(i));
+        last = list.AddTail(Item(i));
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(list.GetAt(list.FindIndex(i)), Item(i)) << i;
     EXPECT_EQ(list.FindIndex(-1), nullptr);
     EXPECT_EQ(list.FindIndex(7), nullptr);
     EXPECT_EQ(list.FindIndex(1 << 30), nullptr);
-    EXPECT_EQ(list.FindIndex(6), list.GetTailPosition());
+    EXPECT_EQ(list.FindIndex(6), last);
 }
 
 TEST(PtrList, RemoveAllEmptiesAndTheListCanBeRefilled) {
@@ -130,11 +124,11 @@ TEST(PtrList, RemoveAllEmptiesAndTheListCanBeRefilled) {
     list.RemoveAll();
     ExpectContents(list, {});
     for (int i = 0; i < 3; ++i)
-        list.AddHead(Item(i));
-    ExpectContents(list, {Item(2), Item(1), Item(0)});
+        list.AddTail(Item(i));
+    ExpectContents(list, {Item(0), Item(1), Item(2)});
 }
 
-// Random adds and removes at both ends and in the middle, checked against a
+// Random adds and removes at the ends and in the middle, checked against a
 // reference container. Nodes are recycled through the free list and blocks
 // are dropped whenever the list empties; ASan reports any use of a node after
 // its block was released.
@@ -148,12 +142,9 @@ TEST(PtrList, ManyAddRemoveCyclesMatchAReferenceAndRecycleNodes) {
             switch (random() % 7) {
                 case 0:
                 case 1:
+                case 2:
                     list.AddTail(item);
                     reference.push_back(item);
-                    break;
-                case 2:
-                    list.AddHead(item);
-                    reference.push_front(item);
                     break;
                 case 3:
                     EXPECT_EQ(list.RemoveHead(), reference.empty() ? nullptr : reference.front());
@@ -161,7 +152,7 @@ TEST(PtrList, ManyAddRemoveCyclesMatchAReferenceAndRecycleNodes) {
                         reference.pop_front();
                     break;
                 case 4:
-                    EXPECT_EQ(list.RemoveTail(), reference.empty() ? nullptr : reference.back());
+                    list.RemoveAt(list.FindIndex(static_cast<int>(reference.size()) - 1));
                     if (!reference.empty())
                         reference.pop_back();
                     break;
@@ -206,15 +197,15 @@ TEST(PtrList, RemovedNodesAreReusedBeforeAnotherBlockIsAllocated) {
     // Churn that never holds more than four elements needs no more memory.
     for (int cycle = 0; cycle < 1000; ++cycle) {
         list.AddTail(Item(1));
-        list.AddHead(Item(2));
+        list.AddTail(Item(2));
         list.AddTail(Item(3));
         list.RemoveAt(list.FindIndex(2));
-        list.RemoveHead();
-        list.RemoveTail();
+        list.RemoveAt(list.FindIndex(2));
+        list.RemoveAt(list.FindIndex(1));
     }
     EXPECT_EQ(AllocationCount() - start, 1);
     EXPECT_EQ(list.GetCount(), 1);
-    EXPECT_EQ(list.GetHead(), Item(0));
+    EXPECT_EQ(list.GetAt(list.GetHeadPosition()), Item(0));
 
     // Nine elements: three blocks.
     for (int i = 1; i < 9; ++i)
@@ -230,11 +221,11 @@ TEST(PtrList, AnEmptiedOrDestroyedListGivesBackItsBlocks) {
             list.AddTail(Item(i));
         EXPECT_EQ(LiveAllocations() - before, 4);
         while (!list.IsEmpty())
-            list.RemoveTail();
+            list.RemoveHead();
         EXPECT_EQ(LiveAllocations(), before);
 
         for (int i = 0; i < 10; ++i)
-            list.AddHead(Item(i));
+            list.AddTail(Item(i));
     }
     EXPECT_EQ(LiveAllocations(), before);
 }
@@ -247,10 +238,6 @@ TEST(PtrList, AFailedBlockAllocationThrowsAndLeavesTheListUnchanged) {
         FailingAllocation failure(1);
         EXPECT_THROW(list.AddTail(Item(2)), std::bad_alloc);
         EXPECT_TRUE(failure.Happened());
-    }
-    {
-        FailingAllocation failure(1);
-        EXPECT_THROW(list.AddHead(Item(2)), std::bad_alloc);
     }
     ExpectContents(list, {Item(0), Item(1)});
     list.AddTail(Item(2));

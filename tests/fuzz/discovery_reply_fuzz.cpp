@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(status == "Ready");
     } else {
         Check(status.Left(14) == "Controlled by ");
-        Check(IsDottedQuad(status.Mid(14)));
+        Check(IsDottedQuad(CString(status.GetString() + 14, status.GetLength() - 14)));
     }
     return 0;
 }

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/adapter_config_app.h"
-#include "config/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 #include "config/settings_store.h"
 #include "net/adapter_table.h"
 #include "net/socket_api.h"

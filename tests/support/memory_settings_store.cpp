@@ -1,4 +1,4 @@
-#include "config/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
-// CMemorySettingsStore: the settings store held in memory. It is the store of
-// builds without a registry and the stand-in that unit tests inspect.
+// CMemorySettingsStore: the settings store held in memory, the stand-in that
+// unit tests set up and inspect.
 //
 // It models what the configuration logic relies on: keys with typed values
 // (names case-insensitive, parents created with a key), handles that must be

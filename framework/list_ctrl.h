@@ -47,6 +47,21 @@ public:
             return 0;
         return static_cast<DWORD_PTR>(item.lParam);
     }
+    // The next item after `start` (-1: the first) in state `flags` (LVNI_*), or -1.
+    int GetNextItem(int start, UINT flags) const {
+        return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(start), flags));
+    }
+    // The rectangle of row `index` in the list's client coordinates; `code` is
+    // LVIR_BOUNDS, LVIR_ICON, LVIR_LABEL or LVIR_SELECTBOUNDS.
+    BOOL GetItemRect(int index, RECT* rect, int code) const {
+        rect->left = code;
+        return static_cast<BOOL>(SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(index),
+                                             reinterpret_cast<LPARAM>(rect)));
+    }
+    BOOL EnsureVisible(int index, BOOL partialOk) const {
+        return static_cast<BOOL>(
+            SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), partialOk));
+    }
     BOOL DeleteAllItems() const { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
     BOOL RedrawItems(int first, int last) const {
         return static_cast<BOOL>(SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(first), last));

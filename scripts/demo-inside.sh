@@ -14,7 +14,27 @@ build/native/tools/adapter_sim/adapter_sim \
   --adapter 10.231.0.24,00:1b:2c:10:00:04 \
   --lifetime 3600 --log "$sim_log" &
 sim_pid=$!
-trap 'kill $sim_pid 2>/dev/null || true' EXIT
+
+# PELLVANE_DPI shows the window scaled (144 = 150 %, 192 = 200 %): Wine takes
+# the DPI from the registry when a program starts. The prefix is the tests'
+# one, so the value it had is put back when the demo ends.
+desktop='HKCU\Control Panel\Desktop'
+old_dpi=""
+restore_dpi() { :; }
+if [ -n "${PELLVANE_DPI:-}" ]; then
+  wine reg query "$desktop" /v LogPixels >build/demo/dpi.txt 2>&1 </dev/null || true
+  old_dpi=$(awk '$1 == "LogPixels" { print $3 }' build/demo/dpi.txt)
+  restore_dpi() {
+    if [ -n "$old_dpi" ]; then
+      wine reg add "$desktop" /v LogPixels /t REG_DWORD /d $((old_dpi)) /f
+    else
+      wine reg delete "$desktop" /v LogPixels /f
+    fi >>build/demo/dpi.txt 2>&1 </dev/null || true
+    restore_dpi() { :; }
+  }
+  wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$PELLVANE_DPI" /f >>build/demo/dpi.txt 2>&1 </dev/null
+fi
+trap 'kill $sim_pid 2>/dev/null || true; restore_dpi' EXIT
 sleep 0.5
 
 title="Configuration of Tessik/AD"
@@ -26,7 +46,7 @@ fi
 
 wine build/windows/app/Pellvane.exe >build/demo/wine.log 2>&1 </dev/null &
 app_pid=$!
-shot=$PWD/build/demo/pellvane.png
+shot=$PWD/build/demo/pellvane${PELLVANE_DPI:+-${PELLVANE_DPI}dpi}.png
 for _ in $(seq 150); do
   if ! kill -0 $app_pid 2>/dev/null; then
     wait $app_pid && rc=0 || rc=$?
@@ -42,4 +62,6 @@ for _ in $(seq 150); do
   fi
   sleep 0.2
 done
+# Before the server goes: it keeps the registry and writes it out as it ends.
+restore_dpi
 wineserver -k 2>/dev/null || true

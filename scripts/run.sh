@@ -4,8 +4,18 @@
 # of the veth pair. With $DISPLAY set the window is live on that display;
 # headless (or with PELLVANE_HEADLESS=1) it runs on a private Xvfb and a PNG
 # screenshot of the window is written to build/demo/.
+#
+# PELLVANE_DPI=144 scripts/run.sh shows the window at 150 % (192: 200 %); the
+# screenshot is then build/demo/pellvane-144dpi.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+case ${PELLVANE_DPI:-96} in
+  *[!0-9]* | 0* | ?????*)
+    echo "PELLVANE_DPI must be the display's dots per inch, such as 144 (150 %)" >&2
+    exit 2
+    ;;
+esac
 
 scripts/setup.sh
 [ -f build/native/build.ninja ] || cmake --preset native >/dev/null

@@ -26,6 +26,17 @@ CAdapterConfigApp* App() {
     return static_cast<CAdapterConfigApp*>(AfxGetApp());
 }
 
+// The manifest declares the program DPI-aware, so the platform scales its
+// dialog units and fonts but nothing it sizes in pixels: widths given for
+// 96 DPI widen with the screen's DPI above that, or the texts would be cut.
+int ScaledForScreen(int pixelsAt96) {
+    HDC dc = ::GetDC(nullptr);
+    int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSX) : 96;
+    if (dc)
+        ::ReleaseDC(nullptr, dc);
+    return dpi > 96 ? ::MulDiv(pixelsAt96, dpi, 96) : pixelsAt96;
+}
+
 }  // namespace
 
 void CreateEmphasisFont(CFont& font) {
@@ -60,9 +71,9 @@ BOOL CAdapterConfigDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    m_list.InsertColumn(0, "IP Address", LVCFMT_CENTER, 120);
-    m_list.InsertColumn(1, "MAC Address", LVCFMT_CENTER, 120);
-    m_list.InsertColumn(2, "Status", LVCFMT_CENTER, 200);
+    m_list.InsertColumn(0, "IP Address", LVCFMT_CENTER, ScaledForScreen(120));
+    m_list.InsertColumn(1, "MAC Address", LVCFMT_CENTER, ScaledForScreen(120));
+    m_list.InsertColumn(2, "Status", LVCFMT_CENTER, ScaledForScreen(200));
     m_list.SetExtendedStyle(m_list.GetExtendedStyle() | kListExtendedStyles);
     m_list.SetTextColor(kListText);
     m_list.SetTextBkColor(kListTextBackground);
@@ -303,13 +314,42 @@ LRESULT CAdapterConfigDlg::OnDblClkList(NMHDR* header) {
 LRESULT CAdapterConfigDlg::OnRClickList(NMHDR* header) {
     POINT point = reinterpret_cast<NMITEMACTIVATE*>(header)->ptAction;
     m_list.ClientToScreen(&point);
+    ShowListMenu(point);
+    return 0;
+}
+
+// The context-menu key or Shift+F10 on the list arrive with the position
+// -1, -1: the row menu opens below the focused row, which becomes the tracked
+// row as a right click's row does. With no focused row nothing opens. A right
+// click has already opened its menu through NM_RCLICK; the message that
+// follows it carries the click's position and is left alone.
+bool CAdapterConfigDlg::OnContextMenu(HWND window, LPARAM position) {
+    bool fromKeyboard =
+        static_cast<short>(LOWORD(position)) == -1 && static_cast<short>(HIWORD(position)) == -1;
+    if (window != m_list.m_hWnd || !fromKeyboard)
+        return false;
+    int row = m_list.GetNextItem(-1, LVNI_FOCUSED);
+    if (row < 0)
+        return true;
+    m_nSelectedRow = row;
+    m_list.EnsureVisible(row, FALSE);
+    RECT rect = {};
+    RECT client = {};
+    m_list.GetItemRect(row, &rect, LVIR_BOUNDS);
+    m_list.GetClientRect(&client);
+    POINT point = {rect.left > client.left ? rect.left : client.left, rect.bottom};
+    m_list.ClientToScreen(&point);
+    ShowListMenu(point);
+    return true;
+}
+
+void CAdapterConfigDlg::ShowListMenu(POINT screenPoint) {
     CMenu menu;
     if (menu.LoadMenu(IDR_LIST_MENU)) {
         if (HMENU popup = menu.GetSubMenu(0))
-            ::TrackPopupMenu(popup, 0, point.x, point.y, 0, m_hWnd, nullptr);
+            ::TrackPopupMenu(popup, 0, screenPoint.x, screenPoint.y, 0, m_hWnd, nullptr);
         menu.DestroyMenu();
     }
-    return 0;
 }
 
 void CAdapterConfigDlg::OnOK() {
@@ -428,6 +468,8 @@ bool CAdapterConfigDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         case WM_QUERYDRAGICON:
             result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
             return true;
+        case WM_CONTEXTMENU:
+            return OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
         default:
             return false;
     }

@@ -55,6 +55,10 @@ private:
     LRESULT OnDeleteItemList(NMHDR* header);
     LRESULT OnDblClkList(NMHDR* header);
     LRESULT OnRClickList(NMHDR* header);
+    bool OnContextMenu(HWND window, LPARAM position);
+    // The row menu with its top-left corner at `screenPoint`; its command
+    // comes back to this window.
+    void ShowListMenu(POINT screenPoint);
     const AdapterRow* RowData(int row) const;
     // What one system's save could not write (CAdapterConfigApp::SaveFailure bits).
     struct SaveOutcome {

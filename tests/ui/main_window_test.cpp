@@ -82,26 +82,31 @@ public:
     bool PressEnter() {
         return Input(1, [] { ui::PressKey(VK_RETURN); });
     }
+    bool Press(WORD key, WORD modifier = 0) {
+        return Input(1, [&] { ui::PressKey(key, modifier); });
+    }
+    int FocusedRow() const {
+        return static_cast<int>(::SendMessageA(m_hList, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
+    }
+    RECT RowOnScreen(int row) const {
+        RECT rect = {};
+        rect.left = LVIR_BOUNDS;
+        ::SendMessageA(m_hList, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+        ::MapWindowPoints(m_hList, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
     // Right-clicks an empty part of the list and chooses the context menu's
     // item at `position` (0 "For System #1", 1 "For System #2", 2 "For Both").
     bool ChooseFromMenu(int position) {
-        if (!Input(1, [&] {
-                ui::ClickAt(m_hList, ui::EmptyListPoint(m_hList), ui::Button::kRight);
-            })) {
-            ADD_FAILURE() << "the right click was not handled";
-            return false;
-        }
-        HWND menu = ui::WaitForPopupMenu();
-        if (!menu) {
-            ADD_FAILURE() << "no context menu opened";
-            return false;
-        }
-        ui::PickMenuItem(menu, position);
-        if (!ui::WaitUntil([&] { return !::IsWindow(menu) || !::IsWindowVisible(menu); })) {
-            ADD_FAILURE() << "the context menu did not close";
-            return false;
-        }
-        return m_tracker.Flush(m_hWnd);  // the menu posted its command before it closed
+        return ChooseFromMenuOpenedBy(position, [&] {
+            ui::ClickAt(m_hList, ui::EmptyListPoint(m_hList), ui::Button::kRight);
+        });
+    }
+    // The same with the menu opened by a key on the focused list; `menuRect`
+    // receives where the menu was.
+    bool ChooseFromMenuByKey(int position, WORD key, WORD modifier = 0, RECT* menuRect = nullptr) {
+        return ChooseFromMenuOpenedBy(
+            position, [&] { ui::PressKey(key, modifier); }, menuRect);
     }
 
     HWND WaitForBox() const { return ui::WaitForMessageBox("Pellvane"); }
@@ -112,6 +117,36 @@ public:
     bool ShowsNoBox() { return m_tracker.Flush(m_hWnd) && !ui::FindMessageBox("Pellvane"); }
 
 private:
+    // `open` is input with one button or key release.
+    bool ChooseFromMenuOpenedBy(int position, const std::function<void()>& open,
+                                RECT* menuRect = nullptr) {
+        if (!Input(1, open)) {
+            ADD_FAILURE() << "the input that opens the menu was not handled";
+            return false;
+        }
+        HWND menu = ui::WaitForPopupMenu();
+        if (!menu) {
+            ADD_FAILURE() << "no context menu opened";
+            return false;
+        }
+        if (menuRect)
+            ::GetWindowRect(menu, menuRect);
+        ui::PickMenuItem(menu, position);
+        if (!ui::WaitUntil([&] { return !::IsWindow(menu) || !::IsWindowVisible(menu); })) {
+            ADD_FAILURE() << "the context menu did not close";
+            return false;
+        }
+        // The menu posted its command before it closed. A right click is
+        // followed by WM_CONTEXTMENU as well, which must not open a second menu.
+        if (!m_tracker.Flush(m_hWnd))
+            return false;
+        if (ui::FindPopupMenu()) {
+            ADD_FAILURE() << "a second context menu opened";
+            return false;
+        }
+        return true;
+    }
+
     bool Input(long releases, const std::function<void()>& send) {
         long target = m_tracker.Releases() + releases;
         send();
@@ -439,6 +474,47 @@ TEST_F(MainWindowTest, RowTrackingDecidesWhatTheMenuAndSetIpAddressUse) {
     EXPECT_EQ(m_pFolder->IniBytes(),
               "[SYSTEM-1]\r\nIFTYPE=TessikBox\r\nHOST=10.231.0.22\r\nSamplingInterval=500\r\n"
               "[SYSTEM-2]\r\nIFTYPE=NONE\r\nHOST=\r\nSamplingInterval=500\r\n");
+}
+
+TEST_F(MainWindowTest, ContextMenuKeyAndShiftF10OpenTheRowMenuAtTheFocusedRow) {
+    StartAdapters({kAdapterA, kAdapterB, kAdapterC});
+
+    RunWindow([&](MainWindow& window) {
+        ASSERT_EQ(window.ListRows(), (Rows{kRowA, kRowB, kRowC}));
+        // After "Update" the list has the focus but no row is focused:
+        // neither key opens a menu.
+        ASSERT_TRUE(window.Click(IDC_UPDATE));
+        ASSERT_EQ(window.FocusId(), IDC_ADAPTER_LIST);
+        ASSERT_EQ(window.FocusedRow(), -1);
+        for (WORD modifier : {0, VK_SHIFT}) {
+            ASSERT_TRUE(window.Press(modifier ? VK_F10 : VK_APPS, static_cast<WORD>(modifier)));
+            EXPECT_EQ(ui::FindPopupMenu(), nullptr) << "a menu opened without a focused row";
+        }
+
+        // A double click on an empty part tracks no row, yet row 2 keeps the
+        // focus: the key makes it the row the command applies to.
+        ASSERT_TRUE(window.ClickRow(2));
+        ASSERT_TRUE(window.DoubleClickEmpty());
+        ASSERT_EQ(window.FocusedRow(), 2);
+        RECT menu = {};
+        ASSERT_TRUE(window.ChooseFromMenuByKey(0, VK_APPS, 0, &menu));
+        EXPECT_EQ(window.Text(IDC_HOST_SYSTEM1), "10.231.0.23");
+        EXPECT_EQ(window.Text(IDC_HOST_SYSTEM2), "");
+        // At the row, not at the key's position -1, -1.
+        RECT row = window.RowOnScreen(2);
+        EXPECT_EQ(menu.top, row.bottom);
+        EXPECT_GE(menu.left, row.left);
+        EXPECT_LT(menu.left, row.right);
+
+        ASSERT_TRUE(window.Press(VK_UP));
+        ASSERT_EQ(window.FocusedRow(), 1);
+        ASSERT_TRUE(window.ChooseFromMenuByKey(1, VK_F10, VK_SHIFT));
+        EXPECT_EQ(window.Text(IDC_HOST_SYSTEM1), "10.231.0.23");
+        EXPECT_EQ(window.Text(IDC_HOST_SYSTEM2), "10.231.0.22");
+
+        ASSERT_TRUE(window.Click(IDCANCEL));
+        EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
+    });
 }
 
 TEST_F(MainWindowTest, UpdateKeepsEveryRowInPlaceAndFocusesTheList) {

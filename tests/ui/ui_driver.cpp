@@ -250,14 +250,22 @@ void ClickItem(HWND dialog, int id) {
     Click(::GetDlgItem(dialog, id));
 }
 
-void PressKey(WORD virtualKey) {
-    INPUT inputs[2] = {};
-    for (INPUT& input : inputs) {
+void PressKey(WORD virtualKey, WORD modifier) {
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD key, DWORD flags) {
+        INPUT input = {};
         input.type = INPUT_KEYBOARD;
-        input.ki.wVk = virtualKey;
-    }
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, inputs, sizeof(INPUT));
+        input.ki.wVk = key;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    if (modifier)
+        add(modifier, 0);
+    add(virtualKey, 0);
+    add(virtualKey, KEYEVENTF_KEYUP);
+    if (modifier)
+        add(modifier, KEYEVENTF_KEYUP);
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 // --- list view ----------------------------------------------------------------------
@@ -284,6 +292,28 @@ std::vector<std::string> ListRows(HWND list) {
         rows.push_back(ListCellText(list, row, 0) + " | " + ListCellText(list, row, 1) + " | " +
                        ListCellText(list, row, 2));
     return rows;
+}
+
+int ListStringWidth(HWND list, const std::string& text) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(list, &processId);
+    if (processId == ::GetCurrentProcessId())
+        return static_cast<int>(
+            ::SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text.c_str())));
+    // The control reads the text in its own process.
+    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return -1;
+    int width = -1;
+    if (void* copy = ::VirtualAllocEx(process, nullptr, text.size() + 1, MEM_COMMIT | MEM_RESERVE,
+                                      PAGE_READWRITE)) {
+        if (::WriteProcessMemory(process, copy, text.c_str(), text.size() + 1, nullptr))
+            width = static_cast<int>(
+                ::SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(copy)));
+        ::VirtualFreeEx(process, copy, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(process);
+    return width;
 }
 
 bool IsRowSelected(HWND list, int row) {

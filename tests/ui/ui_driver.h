@@ -3,8 +3,9 @@
 // popup menu and message boxes. Every wait is bounded and polls for a state;
 // nothing sleeps for a fixed time to synchronise.
 //
-// Windows of another process can be found, read and clicked; list-row
-// rectangles and the settling of input need the window in this process.
+// Windows of another process can be found, read and clicked, and their
+// lists measured; list-row rectangles and the settling of input need the
+// window in this process.
 #pragma once
 
 // The program's headers need winsock2.h ahead of windows.h.
@@ -66,8 +67,9 @@ void ClickAt(HWND window, POINT point, Button button = Button::kLeft, bool doubl
 // A left click at the centre of a control (push button, check box, field).
 void Click(HWND control);
 void ClickItem(HWND dialog, int id);
-// A key pressed and released, sent to whichever window has the keyboard focus.
-void PressKey(WORD virtualKey);
+// A key pressed and released, sent to whichever window has the keyboard focus;
+// with `modifier` (such as VK_SHIFT) held down meanwhile.
+void PressKey(WORD virtualKey, WORD modifier = 0);
 
 // --- list view (in this process) -------------------------------------------------
 
@@ -75,6 +77,9 @@ int ListRowCount(HWND list);
 std::string ListCellText(HWND list, int row, int column);
 // Each row as "IP | MAC | status".
 std::vector<std::string> ListRows(HWND list);
+// The width of `text` in the list's font (LVM_GETSTRINGWIDTH), for a list of
+// any process: the text is copied into the list's process; -1 on failure.
+int ListStringWidth(HWND list, const std::string& text);
 bool IsRowSelected(HWND list, int row);
 int SelectedRowCount(HWND list);
 // The centre of a row, and a point below the last row that hits no row.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,47 @@ std::string ProgramPath() {
     return path;
 }
 
+// The DPI that Wine gives the programs started from now on; what the prefix
+// had before is put back when this goes, a failed test included.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi) {
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_hKey,
+                              nullptr) != ERROR_SUCCESS) {
+            m_hKey = nullptr;
+            ADD_FAILURE() << "cannot open the desktop settings";
+            return;
+        }
+        DWORD size = sizeof(m_before);
+        m_bHadValue = ::RegQueryValueExA(m_hKey, kValue, nullptr, &m_dwType, m_before, &size) ==
+                      ERROR_SUCCESS;
+        m_dwSize = size;
+        EXPECT_EQ(::RegSetValueExA(m_hKey, kValue, 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi),
+                                   sizeof(dpi)),
+                  ERROR_SUCCESS);
+    }
+    ~ScreenDpi() {
+        if (!m_hKey)
+            return;
+        if (m_bHadValue)
+            ::RegSetValueExA(m_hKey, kValue, 0, m_dwType, m_before, m_dwSize);
+        else
+            ::RegDeleteValueA(m_hKey, kValue);
+        ::RegCloseKey(m_hKey);
+    }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+private:
+    static constexpr char kValue[] = "LogPixels";
+    HKEY m_hKey = nullptr;
+    bool m_bHadValue = false;
+    DWORD m_dwType = 0;
+    DWORD m_dwSize = 0;
+    BYTE m_before[64] = {};
+};
+
 class ProgramWindowTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -44,13 +86,7 @@ protected:
     }
 
     void TearDown() override {
-        if (m_process.hProcess) {
-            // Only after a failure: nothing may outlive the test.
-            if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
-                ::TerminateProcess(m_process.hProcess, 99);
-            ::WaitForSingleObject(m_process.hProcess, 10000);
-            ::CloseHandle(m_process.hProcess);
-        }
+        EndProgram();
         m_sim.Stop();
         m_pFolder.reset();
         stored::DeleteSystemKeys();
@@ -90,6 +126,18 @@ protected:
         DWORD code = 0;
         ::GetExitCodeProcess(m_process.hProcess, &code);
         return static_cast<long>(code);
+    }
+
+    // Ends the program if it still runs (after a failure: nothing may outlive
+    // the test) and lets it go.
+    void EndProgram() {
+        if (!m_process.hProcess)
+            return;
+        if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
+            ::TerminateProcess(m_process.hProcess, 99);
+        ::WaitForSingleObject(m_process.hProcess, 10000);
+        ::CloseHandle(m_process.hProcess);
+        m_process = {};
     }
 
     std::string Snapshot() const { return stored::Snapshot(m_pFolder->IniPath()); }
@@ -152,6 +200,46 @@ TEST_F(ProgramWindowTest, SaveAndExitAnsweredYesStoresTheAssignment) {
     EXPECT_EQ(m_pFolder->IniBytes(),
               "[SYSTEM-1]\r\nIFTYPE=TessikBox\r\nHOST=10.231.0.22\r\nSamplingInterval=500\r\n"
               "[SYSTEM-2]\r\nIFTYPE=NONE\r\nHOST=\r\nSamplingInterval=500\r\n");
+}
+
+// The program sizes its list columns for the display's DPI, which Wine reads
+// when a program starts: 120, 120 and 200 pixels at 96 DPI, and above it wide
+// enough for every heading and cell, widest addresses included, in the
+// larger font.
+TEST_F(ProgramWindowTest, ListColumnsGrowWithTheDpiSoEveryTextFits) {
+    StartAdapters(
+        {"192.168.200.254,00:1B:2C:DD:EE:08,192.168.200.253", "10.231.0.21,00:1A:2B:CD:EF:01"});
+    const std::vector<std::string> columnTexts[] = {
+        {"IP Address", "192.168.200.254", "10.231.0.21"},
+        {"MAC Address", "00:1b:2c:dd:ee:08", "00:1a:2b:cd:ef:01"},
+        {"Status", "Controlled by 192.168.200.253", "Ready"}};
+    // What the list leaves beside a text, 6 pixels on either side at any DPI.
+    constexpr int kMargins = 12;
+    for (int dpi : {96, 144, 192}) {
+        SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+        ScreenDpi scaled(static_cast<DWORD>(dpi));
+        HWND window = StartProgram("");
+        ASSERT_NE(window, nullptr);
+        HWND list = ::GetDlgItem(window, IDC_ADAPTER_LIST);
+        ASSERT_EQ(ui::ListRowCount(list), 2);
+        std::vector<int> widths;
+        for (int column = 0; column < 3; ++column)
+            widths.push_back(static_cast<int>(::SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)));
+        if (dpi == 96) {
+            EXPECT_EQ(widths, (std::vector<int>{120, 120, 200}));
+        } else {
+            for (int column = 0; column < 3; ++column) {
+                for (const std::string& text : columnTexts[column]) {
+                    int width = ui::ListStringWidth(list, text);
+                    ASSERT_GT(width, 0) << text;
+                    EXPECT_LE(width + kMargins, widths[column]) << '"' << text << "\" is cut";
+                }
+            }
+        }
+        ui::ClickItem(window, IDCANCEL);
+        EXPECT_EQ(WaitForExit(), 0);
+        EndProgram();
+    }
 }
 
 }  // namespace

@@ -40,40 +40,26 @@ std::string ProgramPath() {
 class ScreenDpi {
 public:
     explicit ScreenDpi(DWORD dpi) {
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
-                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_hKey,
-                              nullptr) != ERROR_SUCCESS) {
-            m_hKey = nullptr;
-            ADD_FAILURE() << "cannot open the desktop settings";
-            return;
-        }
-        DWORD size = sizeof(m_before);
-        m_bHadValue = ::RegQueryValueExA(m_hKey, kValue, nullptr, &m_dwType, m_before, &size) ==
-                      ERROR_SUCCESS;
-        m_dwSize = size;
-        EXPECT_EQ(::RegSetValueExA(m_hKey, kValue, 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi),
-                                   sizeof(dpi)),
-                  ERROR_SUCCESS);
+        DWORD size = sizeof(m_dwBefore);
+        m_bHadValue = ::RegGetValueA(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_DWORD, nullptr,
+                                     &m_dwBefore, &size) == ERROR_SUCCESS;
+        EXPECT_EQ(Set(dpi), ERROR_SUCCESS);
     }
     ~ScreenDpi() {
-        if (!m_hKey)
-            return;
         if (m_bHadValue)
-            ::RegSetValueExA(m_hKey, kValue, 0, m_dwType, m_before, m_dwSize);
+            Set(m_dwBefore);
         else
-            ::RegDeleteValueA(m_hKey, kValue);
-        ::RegCloseKey(m_hKey);
+            ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kValue);
     }
-    ScreenDpi(const ScreenDpi&) = delete;
-    ScreenDpi& operator=(const ScreenDpi&) = delete;
 
 private:
+    static LONG Set(DWORD dpi) {
+        return ::RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &dpi, sizeof(dpi));
+    }
+    static constexpr char kKey[] = "Control Panel\\Desktop";
     static constexpr char kValue[] = "LogPixels";
-    HKEY m_hKey = nullptr;
     bool m_bHadValue = false;
-    DWORD m_dwType = 0;
-    DWORD m_dwSize = 0;
-    BYTE m_before[64] = {};
+    DWORD m_dwBefore = 0;
 };
 
 class ProgramWindowTest : public testing::Test {

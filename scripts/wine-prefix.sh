@@ -17,6 +17,7 @@ if [ ! -f "$prefix/.pellvane-ready" ]; then
   touch "$prefix/.pellvane-ready"
 else
   # Warm start: one process first, so parallel test programs do not race
-  # a fresh wineserver.
-  wine cmd /c exit >"$log" 2>&1 </dev/null || true
+  # a fresh wineserver. It also drops a display DPI that a scaled test or
+  # demo killed midway left behind (absent: the default 96).
+  wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >"$log" 2>&1 </dev/null || true
 fi

@@ -205,9 +205,10 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
     if (count <= 1) {
         // One card: the very wait the channel has always made. Without a
         // socket the platform's wait fails at once.
-        ready = Sockets().wait_readable(socket, milliseconds);
+        SocketHandle only = count == 1 ? sockets[0] : socket;
+        ready = Sockets().wait_readable(only, milliseconds);
         if (ready > 0)
-            m_readySocket = socket;
+            m_readySocket = only;
     } else {
         bool readable[kMostFurtherCards + 1] = {};
         ready = Sockets().wait_any_readable(sockets, count, milliseconds, readable);

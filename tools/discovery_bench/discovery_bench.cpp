@@ -86,6 +86,7 @@ bool RunOnce(int size, bool twoSegments, Result& result) {
     result.wallMs =
         std::chrono::duration<double, std::milli>(Clock::now() - g_collected.start).count();
     result.cpuMs = ProcessCpuMs() - cpuBefore;
+    result.distinct = static_cast<int>(g_collected.macs.size());
     if (twoSegments) {
         result.distinct = static_cast<int>(g_collected.firstSegment.size());
         result.second = static_cast<int>(g_collected.secondSegment.size());

@@ -8,7 +8,7 @@ if(NOT rc EQUAL 0)
 endif()
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
 set(allowed KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll WS2_32.dll COMCTL32.dll msvcrt.dll
-            SHELL32.dll ole32.dll OLEAUT32.dll COMDLG32.dll)
+            SHELL32.dll ole32.dll OLEAUT32.dll COMDLG32.dll IPHLPAPI.DLL)
 string(TOLOWER "${allowed}" allowed)
 set(found "")
 foreach(line IN LISTS lines)

@@ -47,6 +47,8 @@ int SendAddressChange(LPCSTR text, AdapterRecord& record) {
     if (!channel)
         return -1;
 
+    // The adapter may hang on a card that got its address only now.
+    channel->RefreshCards();
     // Late discovery replies still queued would otherwise be taken for the
     // adapter's answer. A flood is cut short: the request still goes out.
     channel->DiscardPending(kStaleDrainMostMs);

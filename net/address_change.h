@@ -37,7 +37,8 @@ bool IsAddressChangeAnswer(const BYTE* data, int length);
 bool IsAssignableAdapterAddress(DWORD networkOrder);
 
 // Resolves `text` (dotted address or host name), sends the request for
-// `record`'s adapter and waits at most one second for its confirmation.
+// `record`'s adapter through every card and waits at most one second for its
+// confirmation on any of them.
 // 0 when the adapter confirmed; the record then holds the new address.
 // -1 on any failure, with the record left exactly as it was.
 int SendAddressChange(LPCSTR text, AdapterRecord& record);

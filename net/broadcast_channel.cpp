@@ -19,6 +19,39 @@ int SetFlag(SocketHandle s, int name) {
     return Sockets().setsockopt(s, SOL_SOCKET, name, &on, sizeof(on));
 }
 
+// 255.255.255.255, port 9029.
+sockaddr_in BroadcastDestination() {
+    sockaddr_in destination;
+    std::memset(&destination, 0, sizeof(destination));
+    destination.sin_family = AF_INET;
+    destination.sin_addr.s_addr = htonl(0xFFFFFFFFu);
+    destination.sin_port = htons(kAdapterPort);
+    return destination;
+}
+
+// A datagram socket that may broadcast, bound to `local` with any port. The
+// socket, or kInvalidSocket when none could be made; `bound` tells whether
+// the bind succeeded. Failures leave the usual diagnostics.
+SocketHandle OpenBoundSocket(sockaddr_in& local, bool& bound) {
+    bound = false;
+    SocketHandle s = Sockets().socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == kInvalidSocket)
+        return s;
+    if (SetFlag(s, SO_BROADCAST) != 0)
+        PrintDiagnostic("Can't set SO_BROADCAST option on broadcast");
+    SetFlag(s, SO_REUSEADDR);
+    int receiveBuffer = kReceiveBufferBytes;
+    Sockets().setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+
+    local.sin_port = 0;
+    if (Sockets().bind(s, &local) != 0) {
+        PrintDiagnostic("Can't bind on broadcast");
+        return s;
+    }
+    bound = true;
+    return s;
+}
+
 // Sleeps until the deadline has really passed: a platform timer may wake a
 // little early, and a caller that then waits "the rest" would spin.
 void SleepUntil(std::chrono::steady_clock::time_point deadline) {
@@ -60,44 +93,101 @@ int ResolveAddress(LPCSTR text, sockaddr_in& address) {
     return 0;
 }
 
-BroadcastChannel::BroadcastChannel() : socket(kInvalidSocket) {
+BroadcastChannel::BroadcastChannel() : socket(kInvalidSocket), m_readySocket(kInvalidSocket) {
     std::memset(hostName, 0, sizeof(hostName));
     std::memset(&localAddress, 0, sizeof(localAddress));
     std::memset(&broadcastAddress, 0, sizeof(broadcastAddress));
 
     Sockets().gethostname(hostName, sizeof(hostName));
     hostName[sizeof(hostName) - 1] = '\0';
-    if (ResolveAddress(hostName, localAddress) != 0)
-        return;
-
-    socket = Sockets().socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (socket == kInvalidSocket)
-        return;
-
-    if (SetFlag(socket, SO_BROADCAST) != 0)
-        PrintDiagnostic("Can't set SO_BROADCAST option on broadcast");
-    SetFlag(socket, SO_REUSEADDR);
-    int receiveBuffer = kReceiveBufferBytes;
-    Sockets().setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
-
-    localAddress.sin_port = 0;
-    if (Sockets().bind(socket, &localAddress) != 0) {
-        PrintDiagnostic("Can't bind on broadcast");
-        return;
+    if (ResolveAddress(hostName, localAddress) == 0) {
+        bool bound = false;
+        socket = OpenBoundSocket(localAddress, bound);
+        if (bound)
+            broadcastAddress = BroadcastDestination();
     }
-    broadcastAddress.sin_family = AF_INET;
-    broadcastAddress.sin_addr.s_addr = htonl(0xFFFFFFFFu);
-    broadcastAddress.sin_port = htons(kAdapterPort);
+    RefreshCards();
 }
 
 BroadcastChannel::~BroadcastChannel() {
     Sockets().closesocket(socket);
+    for (int i = 0; i < m_nCards; ++i)
+        Sockets().closesocket(m_cards[i].socket);
+}
+
+void BroadcastChannel::RefreshCards() {
+    DWORD listed[kMostFurtherCards + 1];
+    int count = Sockets().interface_addresses(listed, kMostFurtherCards + 1);
+    if (count < 0)
+        return;  // nothing known about the cards: keep the sockets there are
+
+    // The host-name address already has its socket, whatever became of it.
+    DWORD own = 0;
+    if (localAddress.sin_family == AF_INET)
+        std::memcpy(&own, &localAddress.sin_addr, sizeof(own));
+    Card kept[kMostFurtherCards];
+    int nKept = 0;
+    for (int i = 0; i < count && nKept < kMostFurtherCards; ++i) {
+        DWORD address = listed[i];
+        bool repeated = address == own;
+        for (int k = 0; k < nKept && !repeated; ++k)
+            repeated = kept[k].address == address;
+        if (repeated)
+            continue;
+        Card card{address, kInvalidSocket};
+        for (int c = 0; c < m_nCards; ++c) {
+            if (m_cards[c].address == address) {
+                card.socket = m_cards[c].socket;
+                m_cards[c].socket = kInvalidSocket;
+                break;
+            }
+        }
+        if (card.socket == kInvalidSocket) {
+            sockaddr_in local;
+            std::memset(&local, 0, sizeof(local));
+            local.sin_family = AF_INET;
+            std::memcpy(&local.sin_addr, &address, sizeof(address));
+            bool bound = false;
+            card.socket = OpenBoundSocket(local, bound);
+            if (!bound) {
+                // An unbound socket would broadcast through whichever card
+                // the system picks: skip the address until the next refresh.
+                if (card.socket != kInvalidSocket)
+                    Sockets().closesocket(card.socket);
+                continue;
+            }
+        }
+        kept[nKept++] = card;
+    }
+    for (int c = 0; c < m_nCards; ++c) {
+        if (m_cards[c].socket != kInvalidSocket)
+            Sockets().closesocket(m_cards[c].socket);
+    }
+    std::memcpy(m_cards, kept, sizeof(Card) * static_cast<size_t>(nKept));
+    m_nCards = nKept;
+    m_readySocket = kInvalidSocket;
+}
+
+int BroadcastChannel::GatherSockets(SocketHandle* sockets) const {
+    int n = 0;
+    if (socket != kInvalidSocket)
+        sockets[n++] = socket;
+    for (int i = 0; i < m_nCards; ++i)
+        sockets[n++] = m_cards[i].socket;
+    return n;
 }
 
 int BroadcastChannel::SendToBroadcast(const void* data, int length) {
-    if (socket == kInvalidSocket || broadcastAddress.sin_family == 0)
-        return -1;
-    return Sockets().sendto(socket, data, length, &broadcastAddress);
+    int result = -1;
+    if (socket != kInvalidSocket && broadcastAddress.sin_family != 0)
+        result = Sockets().sendto(socket, data, length, &broadcastAddress);
+    const sockaddr_in destination = BroadcastDestination();
+    for (int i = 0; i < m_nCards; ++i) {
+        int sent = Sockets().sendto(m_cards[i].socket, data, length, &destination);
+        if (sent >= 0)
+            result = sent;
+    }
+    return result;
 }
 
 int BroadcastChannel::WaitReadable(int seconds) {
@@ -108,9 +198,30 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
     if (milliseconds < 0)
         milliseconds = 0;
     auto start = std::chrono::steady_clock::now();
-    // Without a socket the platform's wait fails at once, and is then made
-    // to last its time like any other failed wait.
-    int ready = Sockets().wait_readable(socket, milliseconds);
+    m_readySocket = kInvalidSocket;
+    SocketHandle sockets[kMostFurtherCards + 1];
+    int count = GatherSockets(sockets);
+    int ready;
+    if (count <= 1) {
+        // One card: the very wait the channel has always made. Without a
+        // socket the platform's wait fails at once.
+        SocketHandle only = count == 1 ? sockets[0] : socket;
+        ready = Sockets().wait_readable(only, milliseconds);
+        if (ready > 0)
+            m_readySocket = only;
+    } else {
+        bool readable[kMostFurtherCards + 1] = {};
+        ready = Sockets().wait_any_readable(sockets, count, milliseconds, readable);
+        // Take turns among ready sockets, so a busy card cannot starve another.
+        for (int k = 0; ready > 0 && k < count; ++k) {
+            int i = (m_nNextFirst + k) % count;
+            if (readable[i]) {
+                m_readySocket = sockets[i];
+                m_nNextFirst = i + 1;
+                break;
+            }
+        }
+    }
     if (ready < 0) {
         // Let the failed wait last its time: a caller's loop must not spin.
         SleepUntil(start + std::chrono::milliseconds(milliseconds));
@@ -119,33 +230,39 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
 }
 
 int BroadcastChannel::ReceiveDatagram(void* buffer, int capacity) {
-    if (socket == kInvalidSocket)
+    SocketHandle from = m_readySocket != kInvalidSocket ? m_readySocket : socket;
+    m_readySocket = kInvalidSocket;
+    if (from == kInvalidSocket)
         return -1;
-    sockaddr_in from;
-    std::memset(&from, 0, sizeof(from));
-    return Sockets().recvfrom(socket, buffer, capacity, &from);
+    sockaddr_in sender;
+    std::memset(&sender, 0, sizeof(sender));
+    return Sockets().recvfrom(from, buffer, capacity, &sender);
 }
 
 int BroadcastChannel::DiscardPending(int milliseconds) {
-    if (socket == kInvalidSocket)
-        return 0;
     // Bounded by time: a peer flooding the port must not hold up the caller,
     // and with it the window, however fast its datagrams come. The few a
     // normal exchange leaves behind go whatever the clock says, so a thread
-    // descheduled here cannot let a stale answer through.
+    // descheduled here cannot let a stale answer through; every card gets
+    // that allowance, the time bound is shared.
     constexpr int kAlwaysDiscarded = 32;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    SocketHandle sockets[kMostFurtherCards + 1];
+    const int count = GatherSockets(sockets);
     int discarded = 0;
     char scratch[1];
     sockaddr_in from;
-    for (;;) {
-        if (discarded >= kAlwaysDiscarded && std::chrono::steady_clock::now() >= end)
-            break;
-        if (Sockets().wait_readable(socket, 0) <= 0)
-            break;
-        Sockets().recvfrom(socket, scratch, sizeof(scratch), &from);
-        ++discarded;
+    for (int i = 0; i < count; ++i) {
+        for (int here = 0;; ++here) {
+            if (here >= kAlwaysDiscarded && std::chrono::steady_clock::now() >= end)
+                break;
+            if (Sockets().wait_readable(sockets[i], 0) <= 0)
+                break;
+            Sockets().recvfrom(sockets[i], scratch, sizeof(scratch), &from);
+            ++discarded;
+        }
     }
+    m_readySocket = kInvalidSocket;
     return discarded;
 }
 

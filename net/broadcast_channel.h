@@ -1,6 +1,10 @@
-// The broadcast channel: the one UDP socket that carries all traffic with the
-// adapters, sent to 255.255.255.255 port 9029 and answered to this socket.
-// One process-wide instance, opened and closed by the adapter table.
+// The broadcast channel: the UDP sockets that carry all traffic with the
+// adapters, sent to 255.255.255.255 port 9029 and answered to the sender.
+// The first socket is bound to the address the host name resolves to; each
+// further IPv4 address of the workstation (a second network card) gets a
+// socket of its own, since a broadcast leaves only through the card of the
+// address it was sent from. One process-wide instance, opened and closed by
+// the adapter table.
 #pragma once
 
 #include "net/socket_api.h"
@@ -14,24 +18,49 @@ public:
     BroadcastChannel(const BroadcastChannel&) = delete;
     BroadcastChannel& operator=(const BroadcastChannel&) = delete;
 
-    // Bytes sent, or -1 on failure (no socket, no destination, send error).
+    // Reads the workstation's addresses again: a card that got its address
+    // since the last call gets a socket, the socket of an address that has
+    // gone is closed. The host-name socket stays as it was opened.
+    void RefreshCards();
+
+    // Sends one datagram through every socket. Bytes sent, or -1 when no
+    // socket could send it (no socket, no destination, send errors).
     int SendToBroadcast(const void* data, int length);
-    // >0 when a datagram is ready, 0 on time-out, <0 on error. An error (or a
-    // channel without a socket) still takes the whole wait, so callers that
-    // loop on it never spin.
+    // Waits on every socket at once. >0 when a datagram is ready, 0 on
+    // time-out, <0 on error. An error (or a channel without a socket) still
+    // takes the whole wait, so callers that loop on it never spin.
     int WaitReadable(int seconds);
     int WaitReadableMs(int milliseconds);
     // Length of the datagram, or -1 on error (including a datagram longer than
-    // `capacity`, which is discarded). The sender is not reported.
+    // `capacity`, which is discarded). Reads from the socket the last wait
+    // found ready, else from the host-name socket. The sender is not reported.
     int ReceiveDatagram(void* buffer, int capacity);
-    // Throws away the datagrams already queued on the socket, for at most
+    // Throws away the datagrams already queued on every socket, for at most
     // about `milliseconds` once the first few are gone; returns how many.
     int DiscardPending(int milliseconds);
+
+    // Sockets beyond the host-name one; further addresses are left unused.
+    static constexpr int kMostFurtherCards = 15;
+    struct Card {
+        DWORD address;  // network order
+        SocketHandle socket;
+    };
+    int GetFurtherCardCount() const { return m_nCards; }
+    const Card& GetFurtherCard(int index) const { return m_cards[index]; }
 
     char hostName[256];
     sockaddr_in localAddress;
     sockaddr_in broadcastAddress;
     SocketHandle socket;
+
+private:
+    // Every open socket, host-name socket first; returns how many.
+    int GatherSockets(SocketHandle* sockets) const;
+
+    Card m_cards[kMostFurtherCards];
+    int m_nCards = 0;
+    SocketHandle m_readySocket;  // found by the last wait, until read
+    int m_nNextFirst = 0;        // where the next pick among ready sockets starts
 };
 
 // The process-wide channel, or null when none exists.

@@ -31,6 +31,8 @@ int DiscoverAdapters(int seconds, DiscoveryCallback callback) {
     if (!channel)
         return -1;
 
+    // A card that got its address since the last exchange takes part too.
+    channel->RefreshCards();
     if (channel->SendToBroadcast(kDiscoveryRequest, kDiscoveryRequestLength) < 0)
         PrintDiagnostic("sendto");
 

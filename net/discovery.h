@@ -1,5 +1,6 @@
-// The discovery exchange: one "HELLO PRUX" broadcast, then every reply that
-// arrives within the given number of seconds, handed over as AdapterRecords.
+// The discovery exchange: one "HELLO PRUX" broadcast through every card of the
+// workstation, then every reply that arrives on any of them within the given
+// number of seconds, handed over as AdapterRecords.
 #pragma once
 
 #include "net/adapter_record.h"

@@ -1,8 +1,14 @@
 #include "net/socket_api.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <iphlpapi.h>
+
+#include <vector>
+#else
 #include <arpa/inet.h>
 #include <cerrno>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -51,6 +57,52 @@ int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
 }
 int RealCloseSocket(SocketHandle s) {
     return ::closesocket(s);
+}
+int RealWaitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, bool* ready) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (int i = 0; i < count; ++i) {
+        if (sockets[i] == INVALID_SOCKET || i >= FD_SETSIZE)
+            return -1;
+        FD_SET(sockets[i], &readable);
+    }
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int n = ::select(0, &readable, nullptr, nullptr, &limit);
+    if (n == SOCKET_ERROR)
+        return -1;
+    for (int i = 0; i < count; ++i)
+        ready[i] = FD_ISSET(sockets[i], &readable) != 0;
+    return n;
+}
+int RealInterfaceAddresses(DWORD* addresses, int capacity) {
+    const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+    // The list grows between the size query and the call when a card comes
+    // up meanwhile: ask again a few times.
+    ULONG size = 16 * 1024;
+    std::vector<unsigned char> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        buffer.resize(size);
+        result = ::GetAdaptersAddresses(
+            AF_INET, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+    }
+    if (result == ERROR_NO_DATA)
+        return 0;
+    if (result != NO_ERROR)
+        return -1;
+    int n = 0;
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter;
+         adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK)
+            continue;
+        for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+            const sockaddr* address = unicast->Address.lpSockaddr;
+            if (!address || address->sa_family != AF_INET || n >= capacity)
+                continue;
+            addresses[n++] = reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr;
+        }
+    }
+    return n;
 }
 
 #else
@@ -106,12 +158,45 @@ int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
 int RealCloseSocket(SocketHandle s) {
     return ::close(s);
 }
+int RealWaitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, bool* ready) {
+    constexpr int kMost = 64;
+    if (count > kMost)
+        return -1;
+    pollfd polled[kMost];
+    for (int i = 0; i < count; ++i) {
+        if (sockets[i] < 0)
+            return -1;
+        polled[i] = pollfd{sockets[i], POLLIN, 0};
+    }
+    int n = ::poll(polled, static_cast<nfds_t>(count), timeoutMs);
+    if (n < 0)
+        return -1;
+    for (int i = 0; i < count; ++i)
+        ready[i] = (polled[i].revents & (POLLIN | POLLERR)) != 0;
+    return n;
+}
+int RealInterfaceAddresses(DWORD* addresses, int capacity) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return -1;
+    int n = 0;
+    for (ifaddrs* entry = list; entry && n < capacity; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK))
+            continue;
+        addresses[n++] = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
+    }
+    ::freeifaddrs(list);
+    return n;
+}
 
 #endif
 
 const SocketApi kRealSockets = {
-    RealGetHostName, RealGetHostByName, RealInetAddr,     RealSocket,   RealSetSockOpt,
-    RealBind,        RealSendTo,        RealWaitReadable, RealRecvFrom, RealCloseSocket,
+    RealGetHostName, RealGetHostByName, RealInetAddr,        RealSocket,
+    RealSetSockOpt,  RealBind,          RealSendTo,          RealWaitReadable,
+    RealRecvFrom,    RealCloseSocket,   RealWaitAnyReadable, RealInterfaceAddresses,
 };
 
 const SocketApi* g_pSockets = &kRealSockets;

@@ -33,6 +33,14 @@ struct SocketApi {
     // than `capacity` (it is discarded, as Winsock does).
     int (*recvfrom)(SocketHandle s, void* buffer, int capacity, sockaddr_in* from);
     int (*closesocket)(SocketHandle s);
+    // The same wait over `count` sockets: >0 when at least one is readable,
+    // with ready[i] set for each that is; 0 time-out; <0 error, at once when
+    // a handle is kInvalidSocket.
+    int (*wait_any_readable)(const SocketHandle* sockets, int count, int timeoutMs, bool* ready);
+    // The IPv4 addresses (network order) of the interfaces that are up and
+    // not loopback, in the platform's order; at most `capacity` of them.
+    // Returns how many, or -1 when the platform cannot list them.
+    int (*interface_addresses)(DWORD* addresses, int capacity);
 };
 
 // The table in use, and the real one. Tests swap in their own and restore it.

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# bench-discovery.sh [--runs R] [--sizes N,N,...]
+# bench-discovery.sh [--two-segments] [--runs R] [--sizes N,N,...]
 #
+# --two-segments: N adapters on the workstation's first card and N more behind
+# a second card (scripts/lab-segment.sh; the native simulator serves it in the
+# Wine run too).
 # Builds the adapter simulator and the discovery benchmark where needed (a
 # native build without sanitizers, so CPU figures mean something, and the
 # Windows build) and runs the benchmark in the private test network: natively,
@@ -19,7 +22,7 @@ if [ ! -f "$native/build.ninja" ]; then
 fi
 cmake --build "$native" --target adapter_sim discovery_bench
 if [ ! -f "$windows/build.ninja" ]; then
-  cmake --preset windows -B "$windows" >/dev/null
+  cmake --preset windows -B "$windows" -DPELLVANE_NATIVE_ADAPTER_SIM="$native/tools/adapter_sim/adapter_sim" >/dev/null
 fi
 cmake --build "$windows" --target adapter_sim discovery_bench
 

@@ -2,9 +2,12 @@
 # netns-run.sh COMMAND [ARGS...]
 #
 # Runs COMMAND inside a private test network: new network, mount, UTS and PID
-# namespaces with one veth pair (pv0 10.231.0.1/24 <-> pv1 10.231.0.2/24) and
-# the default route on pv0. Nothing sent inside can reach this machine's real
-# interfaces. Inside:
+# namespaces with one veth pair (pv0 10.231.0.1/24 <-> pv1, the lab side) and
+# the default route on pv0. pv1 has no address of its own: both ends of a pair
+# in one namespace would be addresses of the workstation, which is to have one
+# network card here (scripts/lab-segment.sh adds a second). Simulators listen
+# on 0.0.0.0 and hear the workstation's broadcasts locally. Nothing sent
+# inside can reach this machine's real interfaces. Inside:
 #   - the host name is "pellvane-ws" and resolves (natively, via a private
 #     /etc/hosts) to 10.231.0.1; /etc/resolv.conf is empty, so no DNS is tried;
 #   - Wine's server directory is private, so every wineserver (and with it
@@ -20,7 +23,6 @@
 set -euo pipefail
 
 WS_IP=10.231.0.1
-PEER_IP=10.231.0.2
 
 if [ "${1:-}" != "--inside" ]; then
   if [ "${PELLVANE_NETNS:-}" = "1" ]; then exec "$@"; fi
@@ -43,7 +45,6 @@ shift
 ip link set lo up
 ip link add pv0 type veth peer name pv1
 ip addr add ${WS_IP}/24 dev pv0
-ip addr add ${PEER_IP}/24 dev pv1
 ip link set pv0 up
 ip link set pv1 up
 ip route add default dev pv0

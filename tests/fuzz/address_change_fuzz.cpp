@@ -88,10 +88,17 @@ int ScriptRecvFrom(SocketHandle, void* buffer, int capacity, sockaddr_in*) {
 int ScriptCloseSocket(SocketHandle) {
     return 0;
 }
+int ScriptWaitAnyReadable(const SocketHandle*, int, int, bool*) {
+    return -1;  // never called: the workstation has one card
+}
+int ScriptInterfaceAddresses(DWORD*, int) {
+    return 0;
+}
 
-const SocketApi kScript = {
-    ScriptGetHostName, ScriptGetHostByName, ScriptInetAddr,     ScriptSocket,   ScriptSetSockOpt,
-    ScriptBind,        ScriptSendTo,        ScriptWaitReadable, ScriptRecvFrom, ScriptCloseSocket};
+const SocketApi kScript = {ScriptGetHostName, ScriptGetHostByName,   ScriptInetAddr,
+                           ScriptSocket,      ScriptSetSockOpt,      ScriptBind,
+                           ScriptSendTo,      ScriptWaitReadable,    ScriptRecvFrom,
+                           ScriptCloseSocket, ScriptWaitAnyReadable, ScriptInterfaceAddresses};
 
 // Reads the input: one byte of text length, the text, one byte with the
 // number of stale datagrams, then datagrams as a length byte (doubled, so a

@@ -57,8 +57,15 @@ int FailsReceive(SocketHandle, void*, int, sockaddr_in*) {
 int FailsClose(SocketHandle) {
     return -1;
 }
-const SocketApi kOffline = {NoHostName, NoHost,    NoDottedAddress, NoSocket,     Fails,
-                            FailsBind,  FailsSend, FailsWait,       FailsReceive, FailsClose};
+int FailsWaitAny(const SocketHandle*, int, int, bool*) {
+    return -1;
+}
+int NoInterfaces(DWORD*, int) {
+    return -1;
+}
+const SocketApi kOffline = {NoHostName,   NoHost,     NoDottedAddress, NoSocket,
+                            Fails,        FailsBind,  FailsSend,       FailsWait,
+                            FailsReceive, FailsClose, FailsWaitAny,    NoInterfaces};
 
 class AdapterTableMemoryTest : public ::testing::Test {
 protected:

@@ -118,4 +118,32 @@ TEST_F(AddressChangeNetworkTest, LateDiscoveryRepliesDoNotSpoilTheChange) {
     EXPECT_EQ(IpOf(table.GetAt(1)), "10.231.0.121");
 }
 
+TEST_F(AddressChangeNetworkTest, AdapterBehindTheSecondCardIsChanged) {
+    StartSimulator({"--adapter", "10.231.0.20,00:1a:2b:3c:4d:5e"});
+    StartOnSecondSegment({"--adapter", "10.232.0.30,00:1a:2b:3c:4d:70,0,a1a2a3a4b1b2b3b4b5b6b7b8"});
+    CAdapterTable table;
+    table.Refresh();
+    ASSERT_EQ(table.GetCount(), 2);
+    AdapterRecord* record = table.GetAt(0);
+    if (IpOf(record) != "10.232.0.30")
+        record = table.GetAt(1);
+    ASSERT_EQ(IpOf(record), "10.232.0.30");
+
+    bool changed = false;
+    TimedChange(record, "10.232.0.130", changed);
+    EXPECT_TRUE(changed);
+
+    // One request reached the adapter, through the instrument card, byte for byte.
+    const std::string log = m_secondSegment.ReadLog();
+    const std::string request =
+        " len 28: 50 52 55 58 20 49 46 43 4f 4e 46 49 47 00 00 00 "
+        "0a e8 00 82 00 1a 2b 3c 4d 70 a1 a2\n";
+    size_t at = log.find(request);
+    EXPECT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find(" len 28: ", at + 1), std::string::npos) << log;
+
+    table.Refresh();
+    EXPECT_EQ(IpOf(record), "10.232.0.130");
+}
+
 }  // namespace

@@ -176,6 +176,29 @@ TEST_F(AddressChangeTest, StaleConfirmationAloneDoesNotCount) {
     ExpectRecordUnchanged();
 }
 
+// A second card: stale answers wait on both sockets and are both drained,
+// and the request leaves through each card.
+TEST_F(AddressChangeTest, EveryCardIsDrainedAndCarriesTheRequest) {
+    m_fake.interfaceAddresses = {{10, 231, 0, 1}, {10, 232, 0, 1}};
+    OpenWorkingChannel();
+    const SocketHandle second = FakeSockets::kSocket + 1;
+    m_fake.QueueDatagram(kOk);
+    m_fake.QueueDatagram(kOk, second);
+    EXPECT_FALSE(m_record.ChangeAddress("10.231.0.77"));
+    ExpectRecordUnchanged();
+    EXPECT_EQ(m_fake.sentFrom, (std::vector<SocketHandle>{FakeSockets::kSocket, second}));
+    ASSERT_EQ(m_fake.sent.size(), 2u);
+    EXPECT_EQ(m_fake.sent[0], m_fake.sent[1]);
+}
+
+TEST_F(AddressChangeTest, AnswerThroughTheSecondCardCounts) {
+    m_fake.interfaceAddresses = {{10, 232, 0, 1}};
+    OpenWorkingChannel();
+    m_fake.ArriveAfterSend(50, kOk, FakeSockets::kSocket + 1);
+    EXPECT_TRUE(m_record.ChangeAddress("10.232.0.77"));
+    EXPECT_EQ(m_record.address, (DWORD{htonl(0x0AE8004Du)}));
+}
+
 TEST_F(AddressChangeTest, OtherTrafficWithinTheSecondIsPassedOver) {
     OpenWorkingChannel();
     m_fake.ArriveAfterSend(50, DiscoveryReply());

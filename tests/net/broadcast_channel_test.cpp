@@ -239,6 +239,70 @@ TEST_F(ChannelTest, SuccessfulOpeningBindsToTheOwnAddressAndAimsAtPort9029) {
     EXPECT_EQ(fake.closed.size(), 1u);
 }
 
+TEST_F(ChannelTest, EveryFurtherAddressGetsASocketOpenedLikeTheFirst) {
+    FakeSockets fake;
+    fake.lookupAddress = {10, 231, 0, 1};
+    // A second card listed twice, the host name's own, one that refuses the bind.
+    fake.interfaceAddresses = {{10, 232, 0, 1}, {10, 231, 0, 1}, {10, 233, 0, 1}, {10, 232, 0, 1}};
+    fake.refusedBinds = {{10, 233, 0, 1}};
+    CaptureStderr();
+    OpenChannel();
+    ExpectDiagnostic(GetCapturedStderr(), "Can't bind on broadcast");
+    BroadcastChannel* channel = g_pBroadcastChannel;
+    ASSERT_NE(channel, nullptr);
+
+    // The host name's socket first; each other one bound to its own address.
+    ASSERT_EQ(fake.binds.size(), 3u);
+    ExpectOnlyFamilyAndAddress(fake.binds[0], AF_INET, {10, 231, 0, 1});
+    ExpectOnlyFamilyAndAddress(fake.binds[1], AF_INET, {10, 232, 0, 1});
+    ExpectOnlyFamilyAndAddress(fake.binds[2], AF_INET, {10, 233, 0, 1});
+    ASSERT_EQ(fake.options.size(), 9u);
+    for (size_t i = 3; i < fake.options.size(); ++i)
+        EXPECT_EQ(fake.options[i].name, fake.options[i % 3].name) << i;
+    const SocketHandle second = FakeSockets::kSocket + 1;
+    EXPECT_EQ(fake.closed, std::vector<SocketHandle>({FakeSockets::kSocket + 2}));
+    ASSERT_EQ(channel->GetFurtherCardCount(), 1);
+    EXPECT_EQ(channel->GetFurtherCard(0).socket, second);
+
+    EXPECT_EQ(channel->SendToBroadcast("abc", 3), 3);
+    EXPECT_EQ(fake.sentFrom, std::vector<SocketHandle>({FakeSockets::kSocket, second}));
+    for (const sockaddr_in& to : fake.sentTo) {
+        EXPECT_EQ(AddressBytes(to), Bytes({255, 255, 255, 255}));
+        EXPECT_EQ(PortBytes(to), Bytes({0x23, 0x45}));
+    }
+
+    // Read again: the second card has gone, another has come.
+    fake.interfaceAddresses = {{10, 231, 0, 1}, {10, 234, 0, 1}};
+    channel->RefreshCards();
+    EXPECT_EQ(fake.closed.back(), second);
+    ASSERT_EQ(channel->GetFurtherCardCount(), 1);
+    EXPECT_EQ(AddressBytes(fake.binds.back()), Bytes({10, 234, 0, 1}));
+    // A list that cannot be read keeps the sockets there are.
+    fake.interfaceListFails = true;
+    channel->RefreshCards();
+    EXPECT_EQ(channel->GetFurtherCardCount(), 1);
+
+    const SocketHandle third = channel->GetFurtherCard(0).socket;
+    CloseChannel();
+    EXPECT_EQ(std::vector<SocketHandle>(fake.closed.end() - 2, fake.closed.end()),
+              std::vector<SocketHandle>({FakeSockets::kSocket, third}));
+}
+
+TEST_F(ChannelTest, CardsAreUsedWhenTheHostNameDoesNotResolve) {
+    FakeSockets fake;
+    fake.hostName = "lonely-ws";
+    fake.interfaceAddresses = {{10, 232, 0, 1}};
+    OpenChannel();
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(g_pBroadcastChannel->socket, kInvalidSocket);
+    EXPECT_EQ(g_pBroadcastChannel->SendToBroadcast("x", 1), 1);
+    EXPECT_EQ(fake.sentFrom, std::vector<SocketHandle>({FakeSockets::kSocket}));
+    fake.QueueDatagram({'y'});
+    ASSERT_GT(g_pBroadcastChannel->WaitReadableMs(1000), 0);
+    char buffer[4];
+    EXPECT_EQ(g_pBroadcastChannel->ReceiveDatagram(buffer, sizeof(buffer)), 1);
+}
+
 TEST_F(ChannelTest, DottedHostNameNeedsNoLookup) {
     FakeSockets fake;
     fake.hostName = "10.231.0.7";

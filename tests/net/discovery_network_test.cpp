@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net/adapter_table.h"
 #include "net/broadcast_channel.h"
 #include "net/discovery.h"
 #include "tests/support/simulator_test.h"
@@ -183,6 +184,47 @@ TEST_F(DiscoveryNetworkTest, TwoHundredAdaptersAllArrive) {
     EXPECT_EQ(g_records.size(), 200u);
     EXPECT_EQ(macs.size(), 200u);
     EXPECT_EQ(macs.count("02:7e:a0:00:00:c8"), 1u);
+}
+
+// A workstation with an office card (the host name's address) and an
+// instrument card: each card's broadcast reaches only its own segment, so
+// both must carry the request. The instrument card appears while the program
+// runs and goes again, as a plugged-in adapter would.
+TEST_F(DiscoveryNetworkTest, EveryCardIsUsedFromTheNextDiscoveryAndEachAdapterListedOnce) {
+    StartSimulator({"--adapter", "10.231.0.20,00:1a:2b:00:00:20", "--adapter",
+                    "10.231.0.21,00:1a:2b:00:00:21"});
+    CAdapterTable table;
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(g_pBroadcastChannel->GetFurtherCardCount(), 0);
+    table.Refresh();
+    EXPECT_EQ(table.GetCount(), 2);
+
+    StartOnSecondSegment({"--adapter", "10.232.0.30,00:1a:2b:00:00:30,10.232.0.1", "--adapter",
+                          "10.232.0.31,00:1a:2b:00:00:31"});
+    table.Refresh();
+    ASSERT_EQ(g_pBroadcastChannel->GetFurtherCardCount(), 1);
+    EXPECT_EQ(Bytes(&g_pBroadcastChannel->GetFurtherCard(0).address, 4),
+              (std::vector<BYTE>{10, 232, 0, 1}));
+    std::multiset<std::string> listed;
+    for (int i = 0; i < table.GetCount(); ++i)
+        listed.insert(Text(&AdapterRecord::GetIpText, *table.GetAt(i)));
+    EXPECT_EQ(listed, (std::multiset<std::string>{"10.231.0.20", "10.231.0.21", "10.232.0.30",
+                                                  "10.232.0.31"}));
+
+    // The instrument segment heard the one request, from the instrument card.
+    const std::string log = m_secondSegment.ReadLog();
+    size_t requests = 0;
+    for (size_t at = log.find(" recv from "); at != std::string::npos;
+         at = log.find(" recv from ", at + 1))
+        ++requests;
+    EXPECT_EQ(requests, 1u) << log;
+    EXPECT_NE(log.find("recv from 10.232.0.1:"), std::string::npos) << log;
+
+    // Once the card is gone its socket is closed.
+    m_secondSegment.Stop();
+    table.Refresh();
+    EXPECT_EQ(g_pBroadcastChannel->GetFurtherCardCount(), 0);
+    EXPECT_EQ(table.GetCount(), 4);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -118,6 +119,31 @@ TEST_F(DiscoveryTest, RepliesAreHandedOverInArrivalOrderAndOthersDropped) {
     // The exchange lasts its second whatever arrives (generous bounds).
     EXPECT_GE(elapsed, 0.9);
     EXPECT_LT(elapsed, 2.5);
+}
+
+TEST_F(DiscoveryTest, OneRequestPerCardAndRepliesThroughAnyAreHandedOver) {
+    // The host name's address is also in the interface list: still one card.
+    m_fake.interfaceAddresses = {{10, 231, 0, 1}};
+    OpenWorkingChannel();
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    EXPECT_EQ(m_fake.sentFrom, std::vector<SocketHandle>({FakeSockets::kSocket}));
+
+    // A second card got its address meanwhile: the next discovery uses it.
+    m_fake.interfaceAddresses.push_back({10, 232, 0, 1});
+    const SocketHandle second = FakeSockets::kSocket + 1;
+    m_fake.QueueDatagram(Reply(8));
+    m_fake.QueueDatagram(Reply(9), second);
+    m_fake.sent.clear();
+    m_fake.sentFrom.clear();
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    EXPECT_EQ(m_fake.sentFrom, std::vector<SocketHandle>({FakeSockets::kSocket, second}));
+    ASSERT_EQ(m_fake.sent.size(), 2u);
+    EXPECT_EQ(m_fake.sent[0], m_fake.sent[1]);
+    std::vector<std::string> found;
+    for (const AdapterRecord& record : g_received)
+        found.push_back(IpOf(record).GetString());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"10.231.0.8", "10.231.0.9"}));
 }
 
 TEST_F(DiscoveryTest, FailedSendIsReportedAndTheExchangeStillListens) {

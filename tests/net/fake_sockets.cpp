@@ -49,7 +49,13 @@ unsigned long FakeInetAddr(const char* text) {
 
 SocketHandle FakeSocket(int, int, int) {
     ++g_pFake->socketCalls;
-    return g_pFake->socketResult;
+    SocketHandle s = g_pFake->socketResult;
+    if (s == kInvalidSocket)
+        return s;
+    while (g_pFake->m_open.count(s))
+        ++s;
+    g_pFake->m_open.insert(s);
+    return s;
 }
 
 int FakeSetSockOpt(SocketHandle, int level, int name, const void* value, int length) {
@@ -62,6 +68,9 @@ int FakeSetSockOpt(SocketHandle, int level, int name, const void* value, int len
 
 int FakeBind(SocketHandle, const sockaddr_in* address) {
     g_pFake->binds.push_back(*address);
+    for (const auto& refused : g_pFake->refusedBinds)
+        if (AddressBytes(*address) == refused)
+            return -1;
     return g_pFake->bindResult;
 }
 
@@ -73,12 +82,12 @@ void DeliverArrivals() {
     auto& arrivals = g_pFake->arrivalsAfterSend;
     while (!arrivals.empty() &&
            g_pFake->m_firstSend + std::chrono::milliseconds(arrivals.front().afterMs) <= now) {
-        g_pFake->datagrams.push_back(arrivals.front().bytes);
+        g_pFake->QueueOf(arrivals.front().on).push_back(arrivals.front().bytes);
         arrivals.pop_front();
     }
 }
 
-int FakeSendTo(SocketHandle, const void* data, int length, const sockaddr_in* to) {
+int FakeSendTo(SocketHandle s, const void* data, int length, const sockaddr_in* to) {
     if (!g_pFake->m_bSent) {
         g_pFake->m_bSent = true;
         g_pFake->m_firstSend = std::chrono::steady_clock::now();
@@ -86,44 +95,72 @@ int FakeSendTo(SocketHandle, const void* data, int length, const sockaddr_in* to
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     g_pFake->sent.emplace_back(bytes, bytes + length);
     g_pFake->sentTo.push_back(*to);
+    g_pFake->sentFrom.push_back(s);
     return g_pFake->sendFails ? -1 : length;
 }
 
-int FakeWaitReadable(SocketHandle s, int timeoutMs) {
-    ++g_pFake->waits;
-    if (s == kInvalidSocket)
-        return -1;  // as the platform does, at once
-    DeliverArrivals();
-    if (!g_pFake->datagrams.empty() || !g_pFake->flood.empty())
-        return 1;
-    if (g_pFake->waitFails)
-        return -1;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    const auto& arrivals = g_pFake->arrivalsAfterSend;
-    if (g_pFake->m_bSent && !arrivals.empty()) {
-        auto next = g_pFake->m_firstSend + std::chrono::milliseconds(arrivals.front().afterMs);
-        if (next < deadline) {
-            // Sleeps may end a little early on some platforms: wait until it is there.
-            while (g_pFake->datagrams.empty()) {
-                std::this_thread::sleep_until(next);
-                DeliverArrivals();
-            }
-            return 1;
-        }
-    }
-    std::this_thread::sleep_until(deadline);
-    return 0;
+bool HasDatagram(SocketHandle s) {
+    return !g_pFake->QueueOf(s).empty() || (s == FakeSockets::kSocket && !g_pFake->flood.empty());
 }
 
-int FakeRecvFrom(SocketHandle, void* buffer, int capacity, sockaddr_in* from) {
+int FakeWaitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, bool* ready) {
+    ++g_pFake->waits;
+    for (int i = 0; i < count; ++i)
+        if (sockets[i] == kInvalidSocket)
+            return -1;  // as the platform does, at once
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        DeliverArrivals();
+        int n = 0;
+        for (int i = 0; i < count; ++i) {
+            ready[i] = HasDatagram(sockets[i]);
+            n += ready[i] ? 1 : 0;
+        }
+        if (n > 0)
+            return n;
+        if (g_pFake->waitFails)
+            return -1;
+        const auto& arrivals = g_pFake->arrivalsAfterSend;
+        if (g_pFake->m_bSent && !arrivals.empty()) {
+            auto next = g_pFake->m_firstSend + std::chrono::milliseconds(arrivals.front().afterMs);
+            if (next < deadline) {
+                // A sleep that ends a little early just comes round again.
+                std::this_thread::sleep_until(next);
+                continue;
+            }
+        }
+        std::this_thread::sleep_until(deadline);
+        return 0;
+    }
+}
+
+int FakeWaitReadable(SocketHandle s, int timeoutMs) {
+    bool ready = false;
+    return FakeWaitAnyReadable(&s, 1, timeoutMs, &ready);
+}
+
+int FakeInterfaceAddresses(DWORD* addresses, int capacity) {
+    if (g_pFake->interfaceListFails)
+        return -1;
+    int n = 0;
+    for (const auto& bytes : g_pFake->interfaceAddresses) {
+        if (n >= capacity)
+            break;
+        std::memcpy(&addresses[n++], bytes.data(), sizeof(DWORD));
+    }
+    return n;
+}
+
+int FakeRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
     ++g_pFake->receives;
     DeliverArrivals();
     g_pFake->receiveCapacities.push_back(capacity);
     std::vector<unsigned char> datagram;
-    if (!g_pFake->datagrams.empty()) {
-        datagram = g_pFake->datagrams.front();
-        g_pFake->datagrams.pop_front();
-    } else if (!g_pFake->flood.empty()) {
+    auto& queue = g_pFake->QueueOf(s);
+    if (!queue.empty()) {
+        datagram = queue.front();
+        queue.pop_front();
+    } else if (s == FakeSockets::kSocket && !g_pFake->flood.empty()) {
         std::this_thread::sleep_for(FakeSockets::kFloodReceiveCost);
         datagram = g_pFake->flood;
     } else {
@@ -145,14 +182,16 @@ int FakeRecvFrom(SocketHandle, void* buffer, int capacity, sockaddr_in* from) {
 
 int FakeCloseSocket(SocketHandle s) {
     g_pFake->closed.push_back(s);
+    g_pFake->m_open.erase(s);
     return 0;
 }
 
 }  // namespace
 
 FakeSockets::FakeSockets()
-    : m_api{FakeGetHostName, FakeGetHostByName, FakeInetAddr,     FakeSocket,   FakeSetSockOpt,
-            FakeBind,        FakeSendTo,        FakeWaitReadable, FakeRecvFrom, FakeCloseSocket} {
+    : m_api{FakeGetHostName, FakeGetHostByName, FakeInetAddr,        FakeSocket,
+            FakeSetSockOpt,  FakeBind,          FakeSendTo,          FakeWaitReadable,
+            FakeRecvFrom,    FakeCloseSocket,   FakeWaitAnyReadable, FakeInterfaceAddresses} {
     g_pFake = this;
     SetSocketApi(&m_api);
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,13 +31,22 @@ public:
     std::vector<unsigned char> lookupAddress;
     int lookupFamily = AF_INET;
     int lookupLength = -1;  // -1: the size of lookupAddress
+    // The first socket; further ones get the next free handles, as a
+    // platform hands out the lowest free descriptor.
     SocketHandle socketResult = kSocket;
+    // The workstation's cards: the interface list reports these addresses
+    // (none by default, so the host-name socket is the only one).
+    std::vector<std::vector<unsigned char>> interfaceAddresses;
+    bool interfaceListFails = false;
+    std::vector<std::vector<unsigned char>> refusedBinds;  // bind fails for these addresses
     std::set<int> failingOptions;  // setsockopt fails for these option names
     int bindResult = 0;
     bool sendFails = false;
-    // Datagrams the socket receives, oldest first. A wait finds one at once;
-    // with none queued it takes its whole time and reports a time-out.
+    // Datagrams the socket kSocket receives, oldest first. A wait finds one at
+    // once; with none queued it takes its whole time and reports a time-out.
     std::deque<std::vector<unsigned char>> datagrams;
+    // The same for the further sockets.
+    std::map<SocketHandle, std::deque<std::vector<unsigned char>>> cardDatagrams;
     bool waitFails = false;  // every wait fails at once with an error
     // A flood that never ends: when nothing else is queued, a wait finds this
     // datagram ready at once and a receive gets it, each receive taking at
@@ -49,6 +59,7 @@ public:
     struct Arrival {
         int afterMs;
         std::vector<unsigned char> bytes;
+        SocketHandle on;
     };
     std::deque<Arrival> arrivalsAfterSend;
 
@@ -62,15 +73,23 @@ public:
     std::vector<sockaddr_in> binds;
     std::vector<std::vector<unsigned char>> sent;
     std::vector<sockaddr_in> sentTo;
+    std::vector<SocketHandle> sentFrom;
     int waits = 0;  // on no socket too: those fail at once
     int receives = 0;
     std::vector<int> receiveCapacities;
     std::vector<SocketHandle> closed;
 
-    void QueueDatagram(const std::vector<unsigned char>& bytes) { datagrams.push_back(bytes); }
-    void ArriveAfterSend(int afterMs, const std::vector<unsigned char>& bytes) {
-        arrivalsAfterSend.push_back({afterMs, bytes});
+    void QueueDatagram(const std::vector<unsigned char>& bytes, SocketHandle on = kSocket) {
+        QueueOf(on).push_back(bytes);
     }
+    void ArriveAfterSend(int afterMs, const std::vector<unsigned char>& bytes,
+                         SocketHandle on = kSocket) {
+        arrivalsAfterSend.push_back({afterMs, bytes, on});
+    }
+    std::deque<std::vector<unsigned char>>& QueueOf(SocketHandle s) {
+        return s == kSocket ? datagrams : cardDatagrams[s];
+    }
+    std::set<SocketHandle> m_open;  // handed out and not closed yet
 
     // When the first send happened; arrivals count from here.
     bool m_bSent = false;

@@ -24,6 +24,10 @@ extern char** environ;
 #ifndef PELLVANE_ADAPTER_SIM_PATH
 #error "PELLVANE_ADAPTER_SIM_PATH must name the adapter_sim program"
 #endif
+#if !defined(PELLVANE_SEGMENT_SIM_PATH) || !defined(PELLVANE_LAB_SEGMENT_SCRIPT)
+#error \
+    "PELLVANE_SEGMENT_SIM_PATH and PELLVANE_LAB_SEGMENT_SCRIPT must name the second segment's programs"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -69,18 +73,37 @@ std::string QuoteArgument(const std::string& arg) {
 }
 #endif
 
-}  // namespace
-
-std::string SimulatorProcess::GetExecutablePath() {
-    std::string path = PELLVANE_ADAPTER_SIM_PATH;
+// The build names Unix paths; under Wine the Unix root is drive Z:.
+std::string PlatformPath(std::string path) {
 #ifdef _WIN32
-    // The build names a Unix path; under Wine the Unix root is drive Z:.
     if (!path.empty() && path[0] == '/') {
         std::replace(path.begin(), path.end(), '/', '\\');
         path.insert(0, "Z:");
     }
 #endif
     return path;
+}
+
+// What a Unix program started from here calls the same file.
+std::string UnixPath(std::string path) {
+#ifdef _WIN32
+    if (path.size() >= 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') {
+        path.erase(0, 2);
+        std::replace(path.begin(), path.end(), '\\', '/');
+    }
+#endif
+    return path;
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+}  // namespace
+
+std::string SimulatorProcess::GetExecutablePath() {
+    return PlatformPath(PELLVANE_ADAPTER_SIM_PATH);
 }
 
 SimulatorProcess::SimulatorProcess() = default;
@@ -94,6 +117,12 @@ bool SimulatorProcess::MakeWorkDir() {
     static unsigned counter = 0;
     std::error_code ec;
     fs::path base = fs::temp_directory_path(ec);
+#ifdef _WIN32
+    // Files the Unix side of a second segment reads and writes: in a folder
+    // both sides can name.
+    if (m_bSecondSegment)
+        base = "Z:\\tmp";
+#endif
     if (ec) {
         m_strError = "no temporary directory: " + ec.message();
         return false;
@@ -118,10 +147,19 @@ void SimulatorProcess::RemoveWorkDir() {
 }
 
 bool SimulatorProcess::Start(const std::vector<std::string>& args) {
+    return StartIn(args, false);
+}
+
+bool SimulatorProcess::StartOnSecondSegment(const std::vector<std::string>& args) {
+    return StartIn(args, true);
+}
+
+bool SimulatorProcess::StartIn(const std::vector<std::string>& args, bool secondSegment) {
     Stop();
     RemoveWorkDir();
     m_strError.clear();
     m_strLogPath.clear();
+    m_bSecondSegment = secondSegment;
     if (!MakeWorkDir())
         return false;
 
@@ -136,7 +174,19 @@ bool SimulatorProcess::Start(const std::vector<std::string>& args) {
     const std::string readyFile = (fs::path(m_strWorkDir) / "ready").string();
     fullArgs.insert(fullArgs.end(), {"--ready-file", readyFile});
 
-    if (!Spawn(fullArgs))
+    std::string program = GetExecutablePath();
+    if (secondSegment) {
+        const std::string simulator = PELLVANE_SEGMENT_SIM_PATH;
+        if (!FileExists(PlatformPath(simulator))) {
+            m_strError = "no native simulator at " + simulator + " (build the native preset)";
+            return false;
+        }
+        for (std::string& arg : fullArgs)
+            arg = UnixPath(arg);
+        fullArgs.insert(fullArgs.begin(), {UnixPath(m_strWorkDir), simulator});
+        program = PlatformPath(PELLVANE_LAB_SEGMENT_SCRIPT);
+    }
+    if (!Spawn(program, fullArgs))
         return false;
 
     const auto deadline = std::chrono::steady_clock::now() + kReadyTimeout;
@@ -144,7 +194,7 @@ bool SimulatorProcess::Start(const std::vector<std::string>& args) {
         std::error_code ec;
         if (fs::exists(readyFile, ec))
             return true;
-        if (HasExited()) {
+        if (m_bSecondSegment ? FileExists(EndedFile()) : HasExited()) {
             m_strError = "the simulator ended before binding its socket (see its error output)";
             return false;
         }
@@ -157,6 +207,23 @@ bool SimulatorProcess::Start(const std::vector<std::string>& args) {
     }
 }
 
+std::string SimulatorProcess::EndedFile() const {
+    return (fs::path(m_strWorkDir) / "ended").string();
+}
+
+void SimulatorProcess::Stop() {
+    if (!m_bRunning)
+        return;
+    if (m_bSecondSegment) {
+        // Asked rather than killed: the script removes the segment it made.
+        std::ofstream((fs::path(m_strWorkDir) / "stop").string()) << "stop\n";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!FileExists(EndedFile()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(kPollInterval);
+    }
+    Kill();
+}
+
 std::string SimulatorProcess::ReadLog() const {
     std::ifstream file(m_strLogPath, std::ios::binary);
     std::ostringstream text;
@@ -166,8 +233,7 @@ std::string SimulatorProcess::ReadLog() const {
 
 #ifdef _WIN32
 
-bool SimulatorProcess::Spawn(const std::vector<std::string>& args) {
-    const std::string program = GetExecutablePath();
+bool SimulatorProcess::Spawn(const std::string& program, const std::vector<std::string>& args) {
     std::string commandLine = QuoteArgument(program);
     for (const std::string& arg : args) {
         commandLine += ' ';
@@ -204,7 +270,7 @@ bool SimulatorProcess::IsRunning() const {
     return m_bRunning && WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT;
 }
 
-void SimulatorProcess::Stop() {
+void SimulatorProcess::Kill() {
     if (!m_bRunning)
         return;
     TerminateProcess(m_hProcess, 1);
@@ -216,8 +282,7 @@ void SimulatorProcess::Stop() {
 
 #else
 
-bool SimulatorProcess::Spawn(const std::vector<std::string>& args) {
-    const std::string program = GetExecutablePath();
+bool SimulatorProcess::Spawn(const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& arg : args)
@@ -256,7 +321,7 @@ bool SimulatorProcess::IsRunning() const {
     return info.si_pid == 0;
 }
 
-void SimulatorProcess::Stop() {
+void SimulatorProcess::Kill() {
     if (!m_bRunning)
         return;
     kill(m_nPid, SIGTERM);

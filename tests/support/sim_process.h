@@ -18,6 +18,13 @@ public:
     // (see GetLastError) when it could not start or exited early; a simulator
     // that is still running is stopped first.
     bool Start(const std::vector<std::string>& args);
+    // The same on a second lab segment (scripts/lab-segment.sh): the
+    // workstation gets a second card, kSecondCardAddress, and the simulator
+    // (the native one, also for the Windows build) runs in a network
+    // namespace behind it, out of reach of the first card's broadcasts.
+    // Stop removes the segment again.
+    bool StartOnSecondSegment(const std::vector<std::string>& args);
+    static constexpr const char* kSecondCardAddress = "10.232.0.1";
     // Terminates the simulator and reaps it; harmless when none runs.
     void Stop();
     bool IsRunning() const;
@@ -30,15 +37,19 @@ public:
     static std::string GetExecutablePath();
 
 private:
+    bool StartIn(const std::vector<std::string>& args, bool secondSegment);
     bool MakeWorkDir();
     void RemoveWorkDir();
-    bool Spawn(const std::vector<std::string>& args);
+    bool Spawn(const std::string& program, const std::vector<std::string>& args);
     bool HasExited();  // reaps a simulator that ended by itself
+    void Kill();
+    std::string EndedFile() const;  // written by the second segment's script
 
     std::string m_strWorkDir;
     std::string m_strLogPath;
     std::string m_strError;
     bool m_bRunning = false;
+    bool m_bSecondSegment = false;  // the script runs it; its files say when it ends
 #ifdef _WIN32
     void* m_hProcess = nullptr;
 #else

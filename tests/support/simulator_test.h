@@ -1,6 +1,6 @@
 // A test fixture for exchanges with the adapter simulator: it needs the
-// private test network and the socket library, and stops the simulator and
-// the library after each test.
+// private test network and the socket library, and stops the simulators (and
+// with them a second lab segment) and the library after each test.
 #pragma once
 
 #include <string>
@@ -22,6 +22,7 @@ protected:
 
     void TearDown() override {
         m_sim.Stop();
+        m_secondSegment.Stop();
         if (m_bLibraryStarted)
             StopSocketLibrary();
     }
@@ -30,6 +31,12 @@ protected:
         ASSERT_TRUE(m_sim.Start(args)) << m_sim.GetLastError();
     }
 
+    // Adapters behind a second network card of the workstation.
+    void StartOnSecondSegment(const std::vector<std::string>& args) {
+        ASSERT_TRUE(m_secondSegment.StartOnSecondSegment(args)) << m_secondSegment.GetLastError();
+    }
+
     SimulatorProcess m_sim;
+    SimulatorProcess m_secondSegment;
     bool m_bLibraryStarted = false;
 };

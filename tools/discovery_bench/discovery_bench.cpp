@@ -1,8 +1,11 @@
 // discovery_bench: how discovery copes with many adapters. For each size N it
 // starts the adapter simulator with N generated adapters, runs one two-second
-// DiscoverAdapters exchange and reports what arrived and what it cost.
+// DiscoverAdapters exchange and reports what arrived and what it cost. With
+// --two-segments the workstation has a second card with N more adapters
+// behind it (10.232.128.0/17, scripts/lab-segment.sh), and what was found is
+// counted per segment.
 // Runs only inside the private test network (scripts/netns-run.sh), since it
-// broadcasts. Usage: discovery_bench [--runs R] [--sizes N,N,...]
+// broadcasts. Usage: discovery_bench [--two-segments] [--runs R] [--sizes N,N,...]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,8 +24,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The second segment's generated adapters; the first one's are 10.231.128.0/17.
+constexpr char kSecondSubnet[] = "10.232.128.0/17";
+constexpr char kSecondPrefix[] = "10.232.";
+
 struct Collected {
     std::set<std::string> macs;
+    // Per segment by IP text: the two simulators generate the same MACs.
+    std::set<std::string> firstSegment, secondSegment;
     int callbacks = 0;
     Clock::time_point start;
     double lastAnswerMs = 0;
@@ -33,6 +42,12 @@ void Collect(const AdapterRecord* record) {
     CString mac;
     record->GetMacText(mac);
     g_collected.macs.insert(mac.GetString());
+    CString ip;
+    record->GetIpText(ip);
+    if (std::strncmp(ip.GetString(), kSecondPrefix, sizeof(kSecondPrefix) - 1) == 0)
+        g_collected.secondSegment.insert(ip.GetString());
+    else
+        g_collected.firstSegment.insert(ip.GetString());
     ++g_collected.callbacks;
     g_collected.lastAnswerMs =
         std::chrono::duration<double, std::milli>(Clock::now() - g_collected.start).count();
@@ -40,16 +55,22 @@ void Collect(const AdapterRecord* record) {
 
 struct Result {
     int distinct = 0;
+    int second = 0;  // distinct adapters of the second segment
     int callbacks = 0;
     double wallMs = 0;
     double lastAnswerMs = 0;
     double cpuMs = 0;
 };
 
-bool RunOnce(int size, Result& result) {
-    SimulatorProcess sim;
+bool RunOnce(int size, bool twoSegments, Result& result) {
+    SimulatorProcess sim, second;
     if (!sim.Start({"--generate", std::to_string(size), "--lifetime", "30"})) {
         std::fprintf(stderr, "discovery_bench: %s\n", sim.GetLastError().c_str());
+        return false;
+    }
+    if (twoSegments && !second.StartOnSecondSegment({"--generate", std::to_string(size), "--subnet",
+                                                     kSecondSubnet, "--lifetime", "30"})) {
+        std::fprintf(stderr, "discovery_bench: %s\n", second.GetLastError().c_str());
         return false;
     }
     OpenChannel();
@@ -66,18 +87,33 @@ bool RunOnce(int size, Result& result) {
         std::chrono::duration<double, std::milli>(Clock::now() - g_collected.start).count();
     result.cpuMs = ProcessCpuMs() - cpuBefore;
     result.distinct = static_cast<int>(g_collected.macs.size());
+    if (twoSegments) {
+        result.distinct = static_cast<int>(g_collected.firstSegment.size());
+        result.second = static_cast<int>(g_collected.secondSegment.size());
+    }
     result.callbacks = g_collected.callbacks;
     result.lastAnswerMs = g_collected.lastAnswerMs;
     CloseChannel();
     sim.Stop();
+    second.Stop();
     return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --two-segments is this program's own; the rest is the benchmarks' common line.
+    bool twoSegments = false;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::strcmp(argv[i], "--two-segments") == 0)
+            twoSegments = true;
+        else
+            args.push_back(argv[i]);
+    }
     BenchOptions options{1, {10, 100, 1000}};
-    if (int code = ParseBenchOptions("discovery_bench", argc, argv, 30000, options))
+    if (int code = ParseBenchOptions("discovery_bench", static_cast<int>(args.size()), args.data(),
+                                     30000, options))
         return code;
     if (!RequirePrivateNetwork("discovery_bench", "it broadcasts on UDP port 9029"))
         return 3;
@@ -90,24 +126,29 @@ int main(int argc, char** argv) {
 #else
     const char* platform = "native";
 #endif
-    std::printf("discovery_bench (%s): one DiscoverAdapters(2) per run, %d run(s) per size\n",
-                platform, runs);
-    std::printf("%6s %4s %10s %10s %10s %12s %9s\n", "N", "run", "found/N", "callbacks", "wall ms",
-                "last ans ms", "CPU ms");
+    std::printf("discovery_bench (%s): one DiscoverAdapters(2) per run, %d run(s) per size%s\n",
+                platform, runs, twoSegments ? ", N adapters on each of two segments" : "");
+    std::printf("%6s %4s %10s %10s %10s %10s %12s %9s\n", "N", "run",
+                twoSegments ? "office/N" : "found/N", twoSegments ? "instr/N" : "", "callbacks",
+                "wall ms", "last ans ms", "CPU ms");
     int failures = 0;
     std::vector<std::string> summary;
     for (int size : sizes) {
-        std::vector<double> found, callbacks, wall, last, cpu;
+        std::vector<double> found, second, callbacks, wall, last, cpu;
         for (int run = 1; run <= runs; ++run) {
             Result r;
-            if (!RunOnce(size, r)) {
+            if (!RunOnce(size, twoSegments, r)) {
                 ++failures;
                 continue;
             }
-            std::printf("%6d %4d %5d/%-4d %10d %10.0f %12.1f %9.1f\n", size, run, r.distinct, size,
-                        r.callbacks, r.wallMs, r.lastAnswerMs, r.cpuMs);
+            char instruments[32] = "";
+            if (twoSegments)
+                std::snprintf(instruments, sizeof(instruments), "%5d/%-4d", r.second, size);
+            std::printf("%6d %4d %5d/%-4d %10s %10d %10.0f %12.1f %9.1f\n", size, run, r.distinct,
+                        size, instruments, r.callbacks, r.wallMs, r.lastAnswerMs, r.cpuMs);
             std::fflush(stdout);
             found.push_back(r.distinct);
+            second.push_back(r.second);
             callbacks.push_back(r.callbacks);
             wall.push_back(r.wallMs);
             last.push_back(r.lastAnswerMs);
@@ -115,10 +156,13 @@ int main(int argc, char** argv) {
         }
         if (found.empty())
             continue;
-        char line[160];
-        std::snprintf(line, sizeof(line), "%6d %4s %5.0f/%-4d %10.0f %10.0f %12.1f %9.1f", size,
-                      "med", Median(found), size, Median(callbacks), Median(wall), Median(last),
-                      Median(cpu));
+        char instruments[32] = "";
+        if (twoSegments)
+            std::snprintf(instruments, sizeof(instruments), "%5.0f/%-4d", Median(second), size);
+        char line[200];
+        std::snprintf(line, sizeof(line), "%6d %4s %5.0f/%-4d %10s %10.0f %10.0f %12.1f %9.1f",
+                      size, "med", Median(found), size, instruments, Median(callbacks),
+                      Median(wall), Median(last), Median(cpu));
         summary.push_back(line);
     }
     std::printf("medians:\n");

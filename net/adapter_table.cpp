@@ -12,6 +12,14 @@ namespace {
 constexpr int kTableBlockSize = 10;
 constexpr int kDiscoverySeconds = 2;
 
+constexpr DWORD kSlotUsed = 0x1000000;
+
+// The three octets that tell adapters apart, marked so that 0 means "no key".
+DWORD SuffixKey(const AdapterRecord& r) {
+    return kSlotUsed | static_cast<DWORD>(r.hardware[3]) << 16 |
+           static_cast<DWORD>(r.hardware[4]) << 8 | r.hardware[5];
+}
+
 // Discovery knows nothing of tables: its answers reach the table through the
 // process-wide pointer.
 void MergeDiscoveryReply(const AdapterRecord* record) {
@@ -33,9 +41,11 @@ CAdapterTable::~CAdapterTable() {
         g_pAdapterTable = nullptr;
     while (!IsEmpty())
         delete static_cast<AdapterRecord*>(RemoveHead());
+    delete[] m_pSlots;
 }
 
 int CAdapterTable::Refresh() {
+    m_bFullReported = false;  // one line per exchange
     return DiscoverAdapters(kDiscoverySeconds, MergeDiscoveryReply);
 }
 
@@ -46,29 +56,114 @@ bool CAdapterTable::IsSameAdapter(const AdapterRecord& a, const AdapterRecord& b
 }
 
 bool CAdapterTable::Upsert(const AdapterRecord& record) {
-    POSITION pos = GetHeadPosition();
-    while (pos) {
-        auto* stored = static_cast<AdapterRecord*>(GetNext(pos));
-        if (!stored)
-            break;
-        if (IsSameAdapter(*stored, record)) {
-            *stored = record;  // all 32 bytes; the element keeps its place
-            return true;
-        }
+    if (!SyncIndex())
+        return false;
+    const DWORD key = SuffixKey(record);
+    Slot& slot = FindSlot(key);
+    if (slot.key == key) {
+        *static_cast<AdapterRecord*>(CPtrList::GetAt(slot.pos)) = record;  // all 32 bytes
+        return true;
     }
+
+    if (GetCount() >= kMostAdapters) {
+        if (!m_bFullReported)
+            PrintDiagnostic("Adapter table full, answers from new adapters dropped");
+        m_bFullReported = true;
+        return false;
+    }
+    // Room in the index first, so that a failure leaves nothing to undo.
+    if (!Reserve(m_nKeys + 1))
+        return false;
 
     // Out of memory the answer is dropped rather than the program: the
     // adapter simply stays unlisted until a later discovery finds it again.
     auto* copy = new (std::nothrow) AdapterRecord(record);
     if (!copy)
         return false;
+    POSITION pos;
     try {
-        AddTail(copy);
+        pos = AddTail(copy);
     } catch (const std::bad_alloc&) {
         delete copy;
         return false;
     }
+    m_nIndexed = GetCount();
+    m_posIndexed = pos;
+    if (!m_bGap)
+        Insert(key, pos);
     return true;
+}
+
+bool CAdapterTable::SyncIndex() {
+    if (!m_pSlots && !Reserve(1))
+        return false;
+    if (GetCount() < m_nIndexed) {
+        // Elements were removed: positions may be stale, start over.
+        for (int i = 0; i < m_nSlots; ++i)
+            m_pSlots[i].key = 0;
+        m_nKeys = 0;
+        m_nIndexed = 0;
+        m_posIndexed = nullptr;
+        m_bGap = false;
+    }
+    if (GetCount() == m_nIndexed)
+        return true;
+    if (!Reserve(GetCount()))
+        return false;
+    POSITION pos = m_posIndexed;
+    if (pos)
+        GetNext(pos);
+    else
+        pos = GetHeadPosition();
+    while (pos) {
+        POSITION here = pos;
+        auto* stored = static_cast<AdapterRecord*>(GetNext(pos));
+        if (!stored)
+            m_bGap = true;
+        if (!m_bGap && FindSlot(SuffixKey(*stored)).key == 0)
+            Insert(SuffixKey(*stored), here);
+        m_posIndexed = here;
+        ++m_nIndexed;
+    }
+    return true;
+}
+
+bool CAdapterTable::Reserve(int elements) {
+    if (elements * 2 <= m_nSlots)
+        return true;
+    int slots = m_nSlots ? m_nSlots : 64;
+    while (slots < elements * 2)
+        slots *= 2;
+    auto* fresh = new (std::nothrow) Slot[static_cast<size_t>(slots)]();
+    if (!fresh)
+        return false;
+    Slot* old = m_pSlots;
+    int oldSlots = m_nSlots;
+    m_pSlots = fresh;
+    m_nSlots = slots;
+    m_nKeys = 0;
+    for (int i = 0; i < oldSlots; ++i) {
+        if (old[i].key)
+            Insert(old[i].key, old[i].pos);
+    }
+    delete[] old;
+    return true;
+}
+
+CAdapterTable::Slot& CAdapterTable::FindSlot(DWORD key) const {
+    // Multiplicative hashing spreads suffixes that count up, as a maker's do.
+    const DWORD mask = static_cast<DWORD>(m_nSlots) - 1;
+    DWORD i = ((key * 2654435761u) >> 15) & mask;
+    while (m_pSlots[i].key && m_pSlots[i].key != key)
+        i = (i + 1) & mask;
+    return m_pSlots[i];
+}
+
+void CAdapterTable::Insert(DWORD key, POSITION pos) {
+    Slot& slot = FindSlot(key);
+    slot.key = key;
+    slot.pos = pos;
+    ++m_nKeys;
 }
 
 AdapterRecord* CAdapterTable::GetAt(int index) const {

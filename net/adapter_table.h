@@ -19,14 +19,46 @@ public:
 
     // Merges one answer: the element of the same adapter (same last three MAC
     // octets) takes all of `record` and keeps its place; an unknown adapter is
-    // appended. False only when memory ran out; the record is then skipped.
+    // appended. False when memory ran out or the table is full (kMostAdapters
+    // elements); the record is then skipped. A full table says so once per
+    // Refresh() on stderr.
     bool Upsert(const AdapterRecord& record);
+
+    // No real segment comes near it; a flood of forged answers cannot grow
+    // memory beyond it.
+    static constexpr int kMostAdapters = 65536;
 
     // The record at `index` (0..GetCount()-1), or null outside that range.
     AdapterRecord* GetAt(int index) const;
 
     // True when both records come from the same adapter.
     static bool IsSameAdapter(const AdapterRecord& a, const AdapterRecord& b);
+
+private:
+    // MAC suffix -> element, so that a merge costs the same at any size. It
+    // answers as the walk from the head would: only elements before the
+    // first one without a record are found, the first of equal suffixes
+    // wins. Elements appended through the list itself are taken in before the
+    // next merge; the index starts over when elements were removed. Stored
+    // records keep their MAC (nothing rewrites it), so keys stay valid.
+    struct Slot {
+        DWORD key;  // the suffix with a marker bit; 0 when free
+        POSITION pos;
+    };
+
+    // Catches up with the list; false when the index cannot grow.
+    bool SyncIndex();
+    bool Reserve(int elements);
+    Slot& FindSlot(DWORD key) const;
+    void Insert(DWORD key, POSITION pos);
+
+    Slot* m_pSlots = nullptr;
+    int m_nSlots = 0;  // a power of two, at least twice the keys
+    int m_nKeys = 0;
+    int m_nIndexed = 0;               // elements the index has looked at
+    POSITION m_posIndexed = nullptr;  // the last of them
+    bool m_bGap = false;              // an element without a record was among them
+    bool m_bFullReported = false;
 };
 
 // The process-wide table, or null when none exists.

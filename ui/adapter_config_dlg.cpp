@@ -204,8 +204,11 @@ void CAdapterConfigDlg::RefreshList() {
     // Nothing in between can throw, so drawing is always switched back on.
     m_list.SetRedraw(FALSE);
     m_list.SetItemCount(count);
-    for (int i = 0; i < count; ++i) {
-        const AdapterRecord* record = table->GetAt(i);
+    // One walk by position: looking each row up by index from the head
+    // would cost the square of the table.
+    POSITION pos = table->GetHeadPosition();
+    for (int i = 0; pos; ++i) {
+        const auto* record = static_cast<const AdapterRecord*>(table->GetNext(pos));
         if (!record)
             continue;
         try {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -12,6 +13,9 @@
 #include "tests/net/fake_sockets.h"
 
 namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
 
 // Every test runs on the fake socket library: by default its host name
 // resolves to nothing, so the channel exists without a socket and the table's
@@ -189,6 +193,74 @@ TEST_F(AdapterTableTest, AnElementWithoutRecordEndsTheMergeWalk) {
     EXPECT_STREQ(ip, "10.0.0.3");
     table.GetAt(3)->GetIpText(ip);
     EXPECT_STREQ(ip, "10.0.0.4");
+}
+
+// Thousands of adapters, past every growth of the suffix index: each answer
+// still finds its own element, whatever order the answers come in.
+TEST_F(AdapterTableTest, ManyAdaptersKeepOrderAndEachFindsItsOwnElement) {
+    CAdapterTable table;
+    constexpr int kAdapters = 3000;
+    auto mac = [](int i) {
+        // Suffixes that differ in every octet, not only the last.
+        return Mac{{0x00, 0x50, 0xc2, static_cast<BYTE>(i * 7), static_cast<BYTE>(i >> 4),
+                    static_cast<BYTE>(i * 13)}};
+    };
+    for (int i = 0; i < kAdapters; ++i)
+        table.Upsert(MakeRecord(mac(i), static_cast<DWORD>(i), 0, 0));
+    ASSERT_EQ(table.GetCount(), kAdapters);
+    for (int i = kAdapters - 1; i >= 0; --i)
+        table.Upsert(MakeRecord(mac(i), static_cast<DWORD>(i + kAdapters), 0, 0));
+    ASSERT_EQ(table.GetCount(), kAdapters);
+    POSITION pos = table.GetHeadPosition();
+    for (int i = 0; i < kAdapters; ++i) {
+        auto* stored = static_cast<AdapterRecord*>(table.GetNext(pos));
+        ASSERT_TRUE(SameBytes(*stored, MakeRecord(mac(i), static_cast<DWORD>(i + kAdapters), 0, 0)))
+            << i;
+    }
+}
+
+// Elements taken out through the list leave no stale entry behind: the next
+// answer of a removed adapter appends it again.
+TEST_F(AdapterTableTest, ElementsRemovedThroughTheListAreForgotten) {
+    CAdapterTable table;
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0));
+    table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 2), 0, 0));
+    delete static_cast<AdapterRecord*>(table.RemoveHead());
+    table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 3), 0, 0));
+    table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 4), 0, 0));
+    EXPECT_EQ(IpTexts(table), (std::vector<std::string>{"10.0.0.4", "10.0.0.3"}));
+}
+
+// A full table still updates the adapters it holds; a new one is dropped,
+// and stderr hears of it once per exchange.
+TEST_F(AdapterTableTest, AFullTableDropsNewAdaptersWithOneLinePerExchange) {
+    CAdapterTable table;
+    for (int i = 0; i < CAdapterTable::kMostAdapters; ++i) {
+        Mac mac = {
+            {0, 0, 0, static_cast<BYTE>(i >> 16), static_cast<BYTE>(i >> 8), static_cast<BYTE>(i)}};
+        ASSERT_TRUE(table.Upsert(MakeRecord(mac, 0, 0, 0))) << i;
+    }
+    const Mac kNew = {{0, 0, 0, 0xff, 0xff, 0xff}};
+    CaptureStderr();
+    EXPECT_FALSE(table.Upsert(MakeRecord(kNew, 0, 0, 0)));
+    EXPECT_FALSE(table.Upsert(MakeRecord(kMacA, 0, 0, 0)));
+    EXPECT_TRUE(table.Upsert(MakeRecord({{0, 0, 0, 0, 0, 7}}, Ip(10, 0, 0, 7), 0, 0)));
+    std::string first = GetCapturedStderr();
+    CloseChannel();
+    CaptureStderr();
+    table.Refresh();  // a new exchange, even one that cannot send
+    EXPECT_FALSE(table.Upsert(MakeRecord(kNew, 0, 0, 0)));
+    std::string second = GetCapturedStderr();
+
+    for (const std::string& said : {first, second}) {
+        EXPECT_EQ(said.rfind("Adapter table full, answers from new adapters dropped: ", 0), 0u)
+            << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    ASSERT_EQ(table.GetCount(), CAdapterTable::kMostAdapters);
+    CString ip;
+    table.GetAt(7)->GetIpText(ip);
+    EXPECT_STREQ(ip, "10.0.0.7");
 }
 
 // --- Refresh ---

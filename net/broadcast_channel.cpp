@@ -10,9 +10,11 @@ BroadcastChannel* g_pBroadcastChannel = nullptr;
 
 namespace {
 
-// Enough room for a thousand small answers arriving at once (a large segment);
-// the platform's default buffer drops most of them.
-constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+// Answers of a large segment arrive together, faster than a slow machine takes
+// them in: the socket holds what it can until the next drain. The platform's
+// default drops most of them, so ask for the most it grants, from this down.
+constexpr int kLargestReceiveBuffer = 32 * 1024 * 1024;
+constexpr int kSmallestReceiveBuffer = 256 * 1024;
 
 int SetFlag(SocketHandle s, int name) {
     int on = 1;
@@ -40,8 +42,13 @@ SocketHandle OpenBoundSocket(sockaddr_in& local, bool& bound) {
     if (SetFlag(s, SO_BROADCAST) != 0)
         PrintDiagnostic("Can't set SO_BROADCAST option on broadcast");
     SetFlag(s, SO_REUSEADDR);
-    int receiveBuffer = kReceiveBufferBytes;
-    Sockets().setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+    for (int size = kLargestReceiveBuffer; size >= kSmallestReceiveBuffer; size /= 2) {
+        if (Sockets().setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof(size)) == 0)
+            break;
+    }
+    // Every receive follows a wait or must not block: a drain reads until
+    // the socket is empty.
+    Sockets().set_nonblocking(s);
 
     local.sin_port = 0;
     if (Sockets().bind(s, &local) != 0) {
@@ -166,6 +173,7 @@ void BroadcastChannel::RefreshCards() {
     std::memcpy(m_cards, kept, sizeof(Card) * static_cast<size_t>(nKept));
     m_nCards = nKept;
     m_readySocket = kInvalidSocket;
+    m_emptySockets = 0;
 }
 
 int BroadcastChannel::GatherSockets(SocketHandle* sockets) const {
@@ -199,6 +207,7 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
         milliseconds = 0;
     auto start = std::chrono::steady_clock::now();
     m_readySocket = kInvalidSocket;
+    m_emptySockets = 0;
     SocketHandle sockets[kMostFurtherCards + 1];
     int count = GatherSockets(sockets);
     int ready;
@@ -237,6 +246,34 @@ int BroadcastChannel::ReceiveDatagram(void* buffer, int capacity) {
     sockaddr_in sender;
     std::memset(&sender, 0, sizeof(sender));
     return Sockets().recvfrom(from, buffer, capacity, &sender);
+}
+
+int BroadcastChannel::ReceiveQueued(void* buffer, int capacity) {
+    m_readySocket = kInvalidSocket;
+    SocketHandle sockets[kMostFurtherCards + 1];
+    const int count = GatherSockets(sockets);
+    // One datagram from each card in turn: a card flooded faster than it is
+    // read must not keep the others' answers waiting, nor hide those that
+    // reach a card after it was found empty.
+    constexpr int kReceivedBetweenRetries = 64;
+    if (++m_nSinceRetry >= kReceivedBetweenRetries) {
+        m_emptySockets = 0;
+        m_nSinceRetry = 0;
+    }
+    for (int k = 0; k < count; ++k) {
+        int i = (m_nNextQueued + k) % count;
+        if (m_emptySockets & (1u << i))
+            continue;
+        sockaddr_in sender;
+        int n = Sockets().recvfrom_queued(sockets[i], buffer, capacity, &sender);
+        if (n == kNothingQueued) {
+            m_emptySockets |= 1u << i;
+            continue;
+        }
+        m_nNextQueued = i + 1;
+        return n;
+    }
+    return kNothingQueued;
 }
 
 int BroadcastChannel::DiscardPending(int milliseconds) {

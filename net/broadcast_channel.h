@@ -35,6 +35,11 @@ public:
     // `capacity`, which is discarded). Reads from the socket the last wait
     // found ready, else from the host-name socket. The sender is not reported.
     int ReceiveDatagram(void* buffer, int capacity);
+    // The next datagram already queued on any socket, without waiting, the
+    // cards taking turns; kNothingQueued once every socket has been found
+    // empty since the last wait (one found empty is tried again now and
+    // then). Lengths and errors as ReceiveDatagram.
+    int ReceiveQueued(void* buffer, int capacity);
     // Throws away the datagrams already queued on every socket, for at most
     // about `milliseconds` once the first few are gone; returns how many.
     int DiscardPending(int milliseconds);
@@ -59,8 +64,11 @@ private:
 
     Card m_cards[kMostFurtherCards];
     int m_nCards = 0;
-    SocketHandle m_readySocket;  // found by the last wait, until read
-    int m_nNextFirst = 0;        // where the next pick among ready sockets starts
+    SocketHandle m_readySocket;   // found by the last wait, until read
+    int m_nNextFirst = 0;         // where the next pick among ready sockets starts
+    int m_nNextQueued = 0;        // the same for receiving what is queued
+    unsigned m_emptySockets = 0;  // bit i: socket i found empty since the last wait
+    int m_nSinceRetry = 0;        // receives since empty sockets were last tried again
 };
 
 // The process-wide channel, or null when none exists.

@@ -26,6 +26,13 @@ bool ParseDiscoveryReply(const BYTE* data, int length, AdapterRecord& record) {
     return true;
 }
 
+namespace {
+
+// Reading the clock after every datagram would cost as much as merging it.
+constexpr int kReceivedBetweenClockReads = 32;
+
+}  // namespace
+
 int DiscoverAdapters(int seconds, DiscoveryCallback callback) {
     BroadcastChannel* channel = g_pBroadcastChannel;
     if (!channel)
@@ -45,12 +52,21 @@ int DiscoverAdapters(int seconds, DiscoveryCallback callback) {
         if (remaining <= 0)
             break;
         int waitMs = remaining < 1000 ? static_cast<int>(remaining) : 1000;
-        if (channel->WaitReadableMs(waitMs) > 0) {
+        if (channel->WaitReadableMs(waitMs) <= 0)
+            continue;
+        // One wait serves everything queued by then: a wait for each datagram
+        // costs more than the datagram, and answers pile up meanwhile until
+        // the socket drops them. A flood still ends with the exchange.
+        for (int received = 1;; ++received) {
             BYTE buffer[kDiscoveryReplyCapacity];
-            int length = channel->ReceiveDatagram(buffer, sizeof(buffer));
+            int length = channel->ReceiveQueued(buffer, sizeof(buffer));
+            if (length == kNothingQueued)
+                break;
             AdapterRecord record;
             if (length > 0 && ParseDiscoveryReply(buffer, length, record) && callback)
                 callback(&record);
+            if (received % kReceivedBetweenClockReads == 0 && Clock::now() >= end)
+                break;
         }
     }
     return 0;

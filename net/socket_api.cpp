@@ -7,6 +7,7 @@
 #else
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <poll.h>
@@ -54,6 +55,16 @@ int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
     int n = ::recvfrom(s, static_cast<char*>(buffer), capacity, 0,
                        reinterpret_cast<sockaddr*>(from), &fromLength);
     return n == SOCKET_ERROR ? -1 : n;  // WSAEMSGSIZE: datagram too long, discarded
+}
+int RealSetNonBlocking(SocketHandle s) {
+    u_long on = 1;
+    return ::ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR ? -1 : 0;
+}
+int RealRecvFromQueued(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
+    int n = RealRecvFrom(s, buffer, capacity, from);
+    if (n < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK)
+        return kNothingQueued;
+    return n;
 }
 int RealCloseSocket(SocketHandle s) {
     return ::closesocket(s);
@@ -137,7 +148,7 @@ int RealWaitReadable(SocketHandle s, int timeoutMs) {
     int n = ::poll(&p, 1, timeoutMs);
     return n < 0 ? -1 : n;
 }
-int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
+int ReceiveMessage(SocketHandle s, void* buffer, int capacity, sockaddr_in* from, int flags) {
     // recvmsg reports truncation, which Winsock reports as an error
     // (WSAEMSGSIZE): a datagram longer than the buffer is discarded.
     iovec part{buffer, static_cast<size_t>(capacity)};
@@ -146,14 +157,25 @@ int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
     message.msg_namelen = sizeof(*from);
     message.msg_iov = &part;
     message.msg_iovlen = 1;
-    ssize_t n = ::recvmsg(s, &message, 0);
+    ssize_t n = ::recvmsg(s, &message, flags);
     if (n < 0)
-        return -1;
+        return (errno == EAGAIN || errno == EWOULDBLOCK) ? kNothingQueued : -1;
     if (message.msg_flags & MSG_TRUNC) {
         errno = EMSGSIZE;
         return -1;
     }
     return static_cast<int>(n);
+}
+int RealRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
+    int n = ReceiveMessage(s, buffer, capacity, from, 0);
+    return n < 0 ? -1 : n;
+}
+int RealSetNonBlocking(SocketHandle s) {
+    int flags = ::fcntl(s, F_GETFL);
+    return flags < 0 ? -1 : ::fcntl(s, F_SETFL, flags | O_NONBLOCK);
+}
+int RealRecvFromQueued(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
+    return ReceiveMessage(s, buffer, capacity, from, MSG_DONTWAIT);
 }
 int RealCloseSocket(SocketHandle s) {
     return ::close(s);
@@ -194,9 +216,10 @@ int RealInterfaceAddresses(DWORD* addresses, int capacity) {
 #endif
 
 const SocketApi kRealSockets = {
-    RealGetHostName, RealGetHostByName, RealInetAddr,        RealSocket,
-    RealSetSockOpt,  RealBind,          RealSendTo,          RealWaitReadable,
-    RealRecvFrom,    RealCloseSocket,   RealWaitAnyReadable, RealInterfaceAddresses,
+    RealGetHostName,    RealGetHostByName,  RealInetAddr,        RealSocket,
+    RealSetSockOpt,     RealBind,           RealSendTo,          RealWaitReadable,
+    RealRecvFrom,       RealCloseSocket,    RealWaitAnyReadable, RealInterfaceAddresses,
+    RealSetNonBlocking, RealRecvFromQueued,
 };
 
 const SocketApi* g_pSockets = &kRealSockets;

@@ -16,6 +16,9 @@ using SocketHandle = int;
 
 constexpr SocketHandle kInvalidSocket = static_cast<SocketHandle>(~static_cast<SocketHandle>(0));
 
+// What a receive that must not wait returns when no datagram is queued.
+constexpr int kNothingQueued = -2;
+
 struct SocketApi {
     int (*gethostname)(char* name, int length);
     // Returns the host entry or null; the entry is the library's own storage.
@@ -41,6 +44,12 @@ struct SocketApi {
     // not loopback, in the platform's order; at most `capacity` of them.
     // Returns how many, or -1 when the platform cannot list them.
     int (*interface_addresses)(DWORD* addresses, int capacity);
+    // Puts the socket in non-blocking mode; 0 on success. A wait still comes
+    // before every receive that must have a datagram.
+    int (*set_nonblocking)(SocketHandle s);
+    // recvfrom that never waits: kNothingQueued when the socket is empty.
+    // Needs a non-blocking socket on Windows.
+    int (*recvfrom_queued)(SocketHandle s, void* buffer, int capacity, sockaddr_in* from);
 };
 
 // The table in use, and the real one. Tests swap in their own and restore it.

@@ -94,11 +94,18 @@ int ScriptWaitAnyReadable(const SocketHandle*, int, int, bool*) {
 int ScriptInterfaceAddresses(DWORD*, int) {
     return 0;
 }
+int ScriptSetNonBlocking(SocketHandle) {
+    return 0;
+}
+int ScriptRecvFromQueued(SocketHandle, void*, int, sockaddr_in*) {
+    return kNothingQueued;  // the address change never drains
+}
 
-const SocketApi kScript = {ScriptGetHostName, ScriptGetHostByName,   ScriptInetAddr,
-                           ScriptSocket,      ScriptSetSockOpt,      ScriptBind,
-                           ScriptSendTo,      ScriptWaitReadable,    ScriptRecvFrom,
-                           ScriptCloseSocket, ScriptWaitAnyReadable, ScriptInterfaceAddresses};
+const SocketApi kScript = {ScriptGetHostName,    ScriptGetHostByName,   ScriptInetAddr,
+                           ScriptSocket,         ScriptSetSockOpt,      ScriptBind,
+                           ScriptSendTo,         ScriptWaitReadable,    ScriptRecvFrom,
+                           ScriptCloseSocket,    ScriptWaitAnyReadable, ScriptInterfaceAddresses,
+                           ScriptSetNonBlocking, ScriptRecvFromQueued};
 
 // Reads the input: one byte of text length, the text, one byte with the
 // number of stale datagrams, then datagrams as a length byte (doubled, so a

@@ -63,9 +63,12 @@ int FailsWaitAny(const SocketHandle*, int, int, bool*) {
 int NoInterfaces(DWORD*, int) {
     return -1;
 }
-const SocketApi kOffline = {NoHostName,   NoHost,     NoDottedAddress, NoSocket,
-                            Fails,        FailsBind,  FailsSend,       FailsWait,
-                            FailsReceive, FailsClose, FailsWaitAny,    NoInterfaces};
+int FailsNonBlocking(SocketHandle) {
+    return -1;
+}
+const SocketApi kOffline = {NoHostName,   NoHost,       NoDottedAddress,  NoSocket,     Fails,
+                            FailsBind,    FailsSend,    FailsWait,        FailsReceive, FailsClose,
+                            FailsWaitAny, NoInterfaces, FailsNonBlocking, FailsReceive};
 
 class AdapterTableMemoryTest : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -237,6 +238,32 @@ TEST_F(ChannelTest, SuccessfulOpeningBindsToTheOwnAddressAndAimsAtPort9029) {
     EXPECT_EQ(fake.closed, std::vector<SocketHandle>({FakeSockets::kSocket}));
     CloseChannel();  // a second close has nothing left to do
     EXPECT_EQ(fake.closed.size(), 1u);
+}
+
+// A large segment's answers wait in the receive buffer until the next drain,
+// which reads until the socket is empty: the biggest buffer there is, and
+// sockets that never block.
+TEST_F(ChannelTest, SocketsGetTheLargestReceiveBufferGrantedAndDoNotBlock) {
+    FakeSockets fake;
+    fake.lookupAddress = {10, 231, 0, 1};
+    fake.interfaceAddresses = {{10, 232, 0, 1}};
+    fake.largestReceiveBuffer = 3 * 1024 * 1024;
+    OpenChannel();
+    std::vector<int> granted;
+    for (const FakeSockets::Option& option : fake.options)
+        if (option.name == SO_RCVBUF)
+            granted.push_back(option.value);
+    // Each socket halves its request until one is granted.
+    ASSERT_EQ(granted.size() % 2, 0u);
+    const size_t perSocket = granted.size() / 2;
+    ASSERT_GE(perSocket, 2u);
+    for (size_t i = 1; i < perSocket; ++i)
+        EXPECT_EQ(granted[i], granted[i - 1] / 2) << i;
+    EXPECT_EQ(granted[perSocket - 1], 2 * 1024 * 1024);
+    EXPECT_EQ(std::vector<int>(granted.begin() + perSocket, granted.end()),
+              std::vector<int>(granted.begin(), granted.begin() + perSocket));
+    EXPECT_EQ(fake.nonBlocking,
+              std::set<SocketHandle>({FakeSockets::kSocket, FakeSockets::kSocket + 1}));
 }
 
 TEST_F(ChannelTest, EveryFurtherAddressGetsASocketOpenedLikeTheFirst) {

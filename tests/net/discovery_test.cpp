@@ -113,9 +113,12 @@ TEST_F(DiscoveryTest, RepliesAreHandedOverInArrivalOrderAndOthersDropped) {
     EXPECT_EQ(IpOf(g_received[2]), "10.231.0.7");
     EXPECT_EQ(IpOf(g_received[3]), "10.231.0.12");
 
-    // Every datagram was read, each into the 44-byte reply buffer.
+    // Every datagram was read, each into the 44-byte reply buffer, all after
+    // the first wait (one more receive found the socket empty); the second
+    // wait ran out the exchange's time.
     EXPECT_TRUE(m_fake.datagrams.empty());
-    EXPECT_EQ(m_fake.receiveCapacities, std::vector<int>(8, 44));
+    EXPECT_EQ(m_fake.receiveCapacities, std::vector<int>(9, 44));
+    EXPECT_EQ(m_fake.waits, 2);
     // The exchange lasts its second whatever arrives (generous bounds).
     EXPECT_GE(elapsed, 0.9);
     EXPECT_LT(elapsed, 2.5);
@@ -144,6 +147,23 @@ TEST_F(DiscoveryTest, OneRequestPerCardAndRepliesThroughAnyAreHandedOver) {
         found.push_back(IpOf(record).GetString());
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::string>{"10.231.0.8", "10.231.0.9"}));
+}
+
+// Datagrams are read until the socket is empty; one that never empties must
+// neither stretch the exchange nor keep another card's answers unread.
+TEST_F(DiscoveryTest, AFloodOnOneCardNeitherStretchesTheExchangeNorHidesAnother) {
+    m_fake.interfaceAddresses = {{10, 232, 0, 1}};
+    OpenWorkingChannel();
+    m_fake.flood = Reply(5);
+    m_fake.ArriveAfterSend(300, Reply(9), FakeSockets::kSocket + 1);
+    auto start = Clock::now();
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    double elapsed = SecondsSince(start);
+    EXPECT_GE(elapsed, 0.9);
+    EXPECT_LT(elapsed, 2.5);
+    EXPECT_TRUE(std::any_of(g_received.begin(), g_received.end(),
+                            [](const AdapterRecord& r) { return IpOf(r) == "10.231.0.9"; }));
+    EXPECT_GT(g_received.size(), 100u);
 }
 
 TEST_F(DiscoveryTest, FailedSendIsReportedAndTheExchangeStillListens) {

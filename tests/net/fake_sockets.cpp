@@ -63,6 +63,8 @@ int FakeSetSockOpt(SocketHandle, int level, int name, const void* value, int len
     if (length == static_cast<int>(sizeof(v)))
         std::memcpy(&v, value, sizeof(v));
     g_pFake->options.push_back({level, name, v, length});
+    if (name == SO_RCVBUF && g_pFake->largestReceiveBuffer && v > g_pFake->largestReceiveBuffer)
+        return -1;
     return g_pFake->failingOptions.count(name) ? -1 : 0;
 }
 
@@ -151,7 +153,7 @@ int FakeInterfaceAddresses(DWORD* addresses, int capacity) {
     return n;
 }
 
-int FakeRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
+int Receive(SocketHandle s, void* buffer, int capacity, sockaddr_in* from, bool queuedOnly) {
     ++g_pFake->receives;
     DeliverArrivals();
     g_pFake->receiveCapacities.push_back(capacity);
@@ -164,7 +166,7 @@ int FakeRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
         std::this_thread::sleep_for(FakeSockets::kFloodReceiveCost);
         datagram = g_pFake->flood;
     } else {
-        return -1;
+        return queuedOnly ? kNothingQueued : -1;
     }
     // As the platform does: a datagram longer than the buffer is an error
     // and is gone.
@@ -180,6 +182,19 @@ int FakeRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) 
     return static_cast<int>(datagram.size());
 }
 
+int FakeRecvFrom(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
+    return Receive(s, buffer, capacity, from, false);
+}
+
+int FakeRecvFromQueued(SocketHandle s, void* buffer, int capacity, sockaddr_in* from) {
+    return Receive(s, buffer, capacity, from, true);
+}
+
+int FakeSetNonBlocking(SocketHandle s) {
+    g_pFake->nonBlocking.insert(s);
+    return 0;
+}
+
 int FakeCloseSocket(SocketHandle s) {
     g_pFake->closed.push_back(s);
     g_pFake->m_open.erase(s);
@@ -189,9 +204,10 @@ int FakeCloseSocket(SocketHandle s) {
 }  // namespace
 
 FakeSockets::FakeSockets()
-    : m_api{FakeGetHostName, FakeGetHostByName, FakeInetAddr,        FakeSocket,
-            FakeSetSockOpt,  FakeBind,          FakeSendTo,          FakeWaitReadable,
-            FakeRecvFrom,    FakeCloseSocket,   FakeWaitAnyReadable, FakeInterfaceAddresses} {
+    : m_api{FakeGetHostName,    FakeGetHostByName, FakeInetAddr,        FakeSocket,
+            FakeSetSockOpt,     FakeBind,          FakeSendTo,          FakeWaitReadable,
+            FakeRecvFrom,       FakeCloseSocket,   FakeWaitAnyReadable, FakeInterfaceAddresses,
+            FakeSetNonBlocking, FakeRecvFromQueued} {
     g_pFake = this;
     SetSocketApi(&m_api);
 }

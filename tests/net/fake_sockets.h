@@ -40,6 +40,7 @@ public:
     bool interfaceListFails = false;
     std::vector<std::vector<unsigned char>> refusedBinds;  // bind fails for these addresses
     std::set<int> failingOptions;  // setsockopt fails for these option names
+    int largestReceiveBuffer = 0;  // SO_RCVBUF above it fails; 0: no limit
     int bindResult = 0;
     bool sendFails = false;
     // Datagrams the socket kSocket receives, oldest first. A wait finds one at
@@ -78,6 +79,7 @@ public:
     int receives = 0;
     std::vector<int> receiveCapacities;
     std::vector<SocketHandle> closed;
+    std::set<SocketHandle> nonBlocking;
 
     void QueueDatagram(const std::vector<unsigned char>& bytes, SocketHandle on = kSocket) {
         QueueOf(on).push_back(bytes);

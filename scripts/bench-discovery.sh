@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# bench-discovery.sh [--two-segments] [--runs R] [--sizes N,N,...]
+# bench-discovery.sh [--two-segments] [--exchanges K] [--spread-ms M] [--runs R] [--sizes N,N,...]
 #
 # --two-segments: N adapters on the workstation's first card and N more behind
 # a second card (scripts/lab-segment.sh; the native simulator serves it in the
-# Wine run too).
+# Wine run too). --exchanges K: K exchanges in a row into one adapter table;
+# --spread-ms M: the simulators spread their answers over M ms.
 # Builds the adapter simulator and the discovery benchmark where needed (a
 # native build without sanitizers, so CPU figures mean something, and the
 # Windows build) and runs the benchmark in the private test network: natively,

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# bench-ui.sh [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...]
+# bench-ui.sh [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...] [--updates U]
+#             [--spread-ms M] [--no-merge]
 #
 # Capacity benchmarks. Builds what is needed (a native build without
 # sanitizers, so the figures mean something, and the Windows build), then in
@@ -9,7 +10,9 @@
 #   2. ui_bench under Wine: Pellvane started R times per size N (default 5
 #      runs of 10, 100 and 1000 simulated adapters): start to window shown,
 #      one "Update" from click to painted rows, its rebuild part, rows listed
-#      and CPU time, with medians.
+#      and CPU time, peak memory, with medians; --updates U clicks "Update" U
+#      times in a row, --spread-ms M spreads the simulator's answers over M ms.
+# --no-merge skips step 1.
 # Build directories: build/bench-ui-native and build/bench-ui-windows
 # (override with PELLVANE_BENCH_UI_NATIVE_DIR / PELLVANE_BENCH_UI_WINDOWS_DIR).
 set -euo pipefail
@@ -20,12 +23,15 @@ windows=${PELLVANE_BENCH_UI_WINDOWS_DIR:-$root/build/bench-ui-windows}
 
 ui_args=()
 merge_args=()
+skip_merge=0
 while [ $# -gt 0 ]; do
   case $1 in
     --runs) ui_args+=(--runs "$2"); merge_args+=(--runs "$2"); shift 2 ;;
     --sizes) ui_args+=(--sizes "$2"); shift 2 ;;
     --merge-sizes) merge_args+=(--sizes "$2"); shift 2 ;;
-    *) echo "usage: $0 [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...]" >&2; exit 2 ;;
+    --updates|--spread-ms) ui_args+=("$1" "$2"); shift 2 ;;
+    --no-merge) skip_merge=1; shift ;;
+    *) echo "usage: $0 [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...] [--updates U] [--spread-ms M] [--no-merge]" >&2; exit 2 ;;
   esac
 done
 
@@ -44,12 +50,14 @@ export PELLVANE_WINEPREFIXES="$windows/wineprefix"
 export PELLVANE_XVFB=1
 exec "$root/scripts/netns-run.sh" bash -c '
   set -euo pipefail
-  root=$1 native=$2 windows=$3 nmerge=$4
-  shift 4
+  root=$1 native=$2 windows=$3 skip_merge=$4 nmerge=$5
+  shift 5
   merge_args=("${@:1:$nmerge}")
   ui_args=("${@:$((nmerge + 1))}")
-  echo "== adapter table (native)"
-  "$native/tools/ui_bench/merge_bench" ${merge_args[@]+"${merge_args[@]}"}
+  if [ "$skip_merge" = 0 ]; then
+    echo "== adapter table (native)"
+    "$native/tools/ui_bench/merge_bench" ${merge_args[@]+"${merge_args[@]}"}
+  fi
   echo "== main window (Windows build under Wine, Xvfb)"
   "$root/scripts/wine-prefix.sh" "$windows/wineprefix"
   # Through a file: Wine helper processes would hold a pipe open.
@@ -60,5 +68,5 @@ exec "$root/scripts/netns-run.sh" bash -c '
   cat "$out"
   rm -f "$out"
   exit $rc
-' bench "$root" "$native" "$windows" "${#merge_args[@]}" \
+' bench "$root" "$native" "$windows" "$skip_merge" "${#merge_args[@]}" \
   ${merge_args[@]+"${merge_args[@]}"} ${ui_args[@]+"${ui_args[@]}"}

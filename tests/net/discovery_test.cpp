@@ -114,11 +114,9 @@ TEST_F(DiscoveryTest, RepliesAreHandedOverInArrivalOrderAndOthersDropped) {
     EXPECT_EQ(IpOf(g_received[3]), "10.231.0.12");
 
     // Every datagram was read, each into the 44-byte reply buffer, all after
-    // the first wait (one more receive found the socket empty); the second
-    // wait ran out the exchange's time.
+    // one wait: a single receive more found the socket empty.
     EXPECT_TRUE(m_fake.datagrams.empty());
     EXPECT_EQ(m_fake.receiveCapacities, std::vector<int>(9, 44));
-    EXPECT_EQ(m_fake.waits, 2);
     // The exchange lasts its second whatever arrives (generous bounds).
     EXPECT_GE(elapsed, 0.9);
     EXPECT_LT(elapsed, 2.5);

@@ -82,7 +82,14 @@ void Serve(SocketHandle s, const SimOptions& options, CSimLog& log) {
             continue;
         if (options.delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
-        for (const Datagram& answer : answers) {
+        const auto first = Clock::now();
+        for (size_t i = 0; i < answers.size(); ++i) {
+            const Datagram& answer = answers[i];
+            if (options.spreadMs > 0)
+                std::this_thread::sleep_until(
+                    first + std::chrono::microseconds(1000LL * options.spreadMs *
+                                                      static_cast<long long>(i) /
+                                                      static_cast<long long>(answers.size())));
             int sent = api.sendto(s, answer.data(), static_cast<int>(answer.size()), &from);
             if (sent < 0) {
                 log.LogNote("send to " + peer + " failed, error " +

@@ -36,6 +36,8 @@ const char kUsage[] =
     "  --oversized            after the answers, also send a 45-byte datagram that\n"
     "                         starts like a valid answer\n"
     "  --delay-ms N           wait N ms (0-60000) before sending any answer\n"
+    "  --spread-ms N          send the answers to one request evenly over N ms\n"
+    "                         (0-60000), as a large segment's come in, not at once\n"
     "  --wrong-answer         answer an address change with \"IFCONFIG:ERR\" and keep\n"
     "                         the old address\n"
     "  --ignore-change        ignore address changes: no answer, old address kept\n"
@@ -138,7 +140,8 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
         }
         if (name != "--bind" && name != "--port" && name != "--adapter" && name != "--generate" &&
             name != "--subnet" && name != "--silent" && name != "--short" && name != "--delay-ms" &&
-            name != "--log" && name != "--ready-file" && name != "--lifetime") {
+            name != "--spread-ms" && name != "--log" && name != "--ready-file" &&
+            name != "--lifetime") {
             error = "unknown option " + name + " (see --help)";
             return ParseResult::kError;
         }
@@ -183,6 +186,9 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args, SimOptions& op
                 return badNumber(0, kDiscoveryReplyLength - 1);
         } else if (name == "--delay-ms") {
             if (!ParseNumber(value, 0, kMostDelayMs, options.delayMs))
+                return badNumber(0, kMostDelayMs);
+        } else if (name == "--spread-ms") {
+            if (!ParseNumber(value, 0, kMostDelayMs, options.spreadMs))
                 return badNumber(0, kMostDelayMs);
         } else if (name == "--lifetime") {
             if (!ParseNumber(value, 1, kMostLifetimeSeconds, options.lifetimeSeconds))

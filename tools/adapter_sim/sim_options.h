@@ -17,6 +17,7 @@ struct SimOptions {
     bool foreign = false;
     bool oversized = false;
     int delayMs = 0;
+    int spreadMs = 0;  // the answers to one request spread over this long
     bool wrongAnswer = false;
     bool ignoreChange = false;
     std::string logPath;  // empty: standard error

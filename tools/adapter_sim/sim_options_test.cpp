@@ -53,28 +53,14 @@ TEST(SimOptionsTest, AdapterArgumentsKeepOrderAndEveryField) {
 TEST(SimOptionsTest, ValuedOptionsAndFlags) {
     SimOptions options;
     std::string error;
-    ASSERT_EQ(Parse({"--bind",
-                     "10.231.0.2",
-                     "--port=19029",
-                     "--silent",
-                     "aa:bb:cc:dd:ee:ff",
-                     "--duplicate",
-                     "--short",
-                     "15",
-                     "--foreign",
-                     "--oversized",
-                     "--delay-ms",
-                     "250",
-                     "--wrong-answer",
-                     "--ignore-change",
-                     "--log",
-                     "sim.log",
-                     "--ready-file",
-                     "ready",
-                     "--lifetime",
-                     "5"},
-                    options, error),
-              ParseResult::kRun)
+    ASSERT_EQ(
+        Parse({"--bind",          "10.231.0.2", "--port=19029", "--silent",     "aa:bb:cc:dd:ee:ff",
+               "--duplicate",     "--short",    "15",           "--foreign",    "--oversized",
+               "--delay-ms",      "250",        "--spread-ms",  "1500",         "--wrong-answer",
+               "--ignore-change", "--log",      "sim.log",      "--ready-file", "ready",
+               "--lifetime",      "5"},
+              options, error),
+        ParseResult::kRun)
         << error;
     EXPECT_EQ(options.bindAddress, (Octets4{10, 231, 0, 2}));
     EXPECT_EQ(options.port, 19029);
@@ -84,6 +70,7 @@ TEST(SimOptionsTest, ValuedOptionsAndFlags) {
     EXPECT_TRUE(options.wrongAnswer && options.ignoreChange);
     EXPECT_EQ(options.shortLength, 15);
     EXPECT_EQ(options.delayMs, 250);
+    EXPECT_EQ(options.spreadMs, 1500);
     EXPECT_EQ(options.logPath, "sim.log");
     EXPECT_EQ(options.readyFile, "ready");
     EXPECT_EQ(options.lifetimeSeconds, 5);
@@ -96,8 +83,8 @@ TEST(SimOptionsTest, HelpWinsOverEverythingElse) {
     std::string usage = SimUsageText();
     for (const char* option :
          {"--bind", "--port", "--adapter", "--generate", "--subnet", "--silent", "--duplicate",
-          "--short", "--foreign", "--oversized", "--delay-ms", "--wrong-answer", "--ignore-change",
-          "--log", "--ready-file", "--lifetime"})
+          "--short", "--foreign", "--oversized", "--delay-ms", "--spread-ms", "--wrong-answer",
+          "--ignore-change", "--log", "--ready-file", "--lifetime"})
         EXPECT_NE(usage.find(option), std::string::npos) << option << " is not documented";
 }
 
@@ -124,6 +111,7 @@ TEST(SimOptionsTest, RejectsBadInputWithReasonNamingTheProblem) {
         {{"--silent", "aa-bb-cc-dd-ee-ff"}, "--silent"},
         {{"--short", "42"}, "--short"},
         {{"--delay-ms", "60001"}, "--delay-ms"},
+        {{"--spread-ms", "-1"}, "--spread-ms"},
         {{"--lifetime", "0"}, "--lifetime"},
         {{"--lifetime", "3601"}, "--lifetime"},
         {{"--subnet", "10.231.0.0"}, "--subnet"},

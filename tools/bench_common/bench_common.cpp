@@ -7,7 +7,12 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// After windows.h: K32GetProcessMemoryInfo lives in kernel32, no psapi.dll.
+#include <psapi.h>
 #else
+#include <fstream>
+#include <unistd.h>
+
 #include <sys/resource.h>
 #endif
 
@@ -85,3 +90,36 @@ double ProcessCpuMs() {
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 #endif
 }
+
+#ifdef _WIN32
+namespace {
+PROCESS_MEMORY_COUNTERS MemoryCounters() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)))
+        counters = PROCESS_MEMORY_COUNTERS{};
+    return counters;
+}
+}  // namespace
+
+double ProcessMemoryMiB() {
+    return static_cast<double>(MemoryCounters().WorkingSetSize) / (1024.0 * 1024.0);
+}
+double ProcessPeakMemoryMiB() {
+    return static_cast<double>(MemoryCounters().PeakWorkingSetSize) / (1024.0 * 1024.0);
+}
+#else
+double ProcessMemoryMiB() {
+    long pages = 0, resident = 0;
+    std::ifstream statm("/proc/self/statm");
+    if (!(statm >> pages >> resident))
+        return 0;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
+           (1024.0 * 1024.0);
+}
+double ProcessPeakMemoryMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // KiB on Linux
+}
+#endif

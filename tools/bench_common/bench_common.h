@@ -27,3 +27,7 @@ double Median(std::vector<double> values);
 
 // User plus system time of this process, in milliseconds.
 double ProcessCpuMs();
+
+// This process's resident memory now and at its peak so far, in MiB.
+double ProcessMemoryMiB();
+double ProcessPeakMemoryMiB();

@@ -3,10 +3,15 @@
 // (its real start-up, in a fresh child process of this program, watched by
 // the UI probe) several times: start to window shown, one "Update" from click
 // to painted rows, the share of that spent rebuilding the list after the
-// exchange, rows listed / N and CPU time. Prints every run and the medians.
+// exchange, rows listed / N and CPU time, and the program's peak memory above
+// its size before start-up. With --updates U it clicks "Update" U times in a
+// row and also reports the slowest; --spread-ms M has the simulator spread its
+// answers over M ms. Prints every run and the medians.
 // Windows only; runs only inside the private test network under a display.
-// Usage: ui_bench [--runs R] [--sizes N,N,...]
+// Usage: ui_bench [--updates U] [--spread-ms M] [--runs R] [--sizes N,N,...]
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -25,6 +30,9 @@
 namespace {
 
 constexpr DWORD kChildTimeoutMs = 300000;
+// The simulator's default /17 holds 32,766 adapters; a flood needs more room.
+constexpr char kLargeSubnet[] = "10.64.0.0/12";
+constexpr int kLargestDefaultSubnet = 32766;
 
 using Figures = std::map<std::string, double>;
 
@@ -38,18 +46,30 @@ int CountListed(const ProbeSnapshot& snapshot) {
 }
 
 // --child: one probed run of the program; figures go to `outPath`.
-int RunChild(const char* outPath) {
+int RunChild(const char* outPath, int updates) {
     CAdapterConfigApp app;
     ProbeReport report;
     std::string error;
-    bool ok = RunProbedSession(ProbeOptions{}, report, error);
+    ProbeOptions probe;
+    probe.updates = updates;
+    const double idleMiB = ProcessMemoryMiB();
+    bool ok = RunProbedSession(probe, report, error);
+    const double peakMiB = ProcessPeakMemoryMiB();
     std::ofstream out(outPath);
     if (!ok || report.updates.empty()) {
         out << "error " << (error.empty() ? "no update measured" : error) << "\n";
         return 1;
     }
     const ProbeUpdate& update = report.updates.front();
-    out << "start_ms " << report.startToShownMs << "\n"
+    double slowest = 0;
+    for (const ProbeUpdate& u : report.updates)
+        slowest = std::max(slowest, u.clickToListedMs);
+    out << "last_update_ms " << report.updates.back().clickToListedMs << "\n"
+        << "slowest_update_ms " << slowest << "\n"
+        << "last_listed " << CountListed(report.updates.back().after) << "\n"
+        << "peak_mib " << peakMiB << "\n"
+        << "above_idle_mib " << peakMiB - idleMiB << "\n"
+        << "start_ms " << report.startToShownMs << "\n"
         << "start_listed " << CountListed(report.atStart) << "\n"
         << "update_ms " << update.clickToListedMs << "\n"
         << "exchange_ms " << update.exchangeMs << "\n"
@@ -69,7 +89,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 // Starts this program again with --child and reads back its figures.
-bool RunChildProcess(Figures& figures, std::string& error) {
+bool RunChildProcess(int updates, Figures& figures, std::string& error) {
     char self[MAX_PATH] = {};
     char tempDir[MAX_PATH] = {};
     char outPath[MAX_PATH] = {};
@@ -78,7 +98,8 @@ bool RunChildProcess(Figures& figures, std::string& error) {
         error = "no temporary file";
         return false;
     }
-    std::string commandLine = std::string("\"") + self + "\" --child \"" + outPath + "\"";
+    std::string commandLine =
+        std::string("\"") + self + "\" --child \"" + outPath + "\" " + std::to_string(updates);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -109,27 +130,54 @@ bool RunChildProcess(Figures& figures, std::string& error) {
     }
     if (!ended)
         error = "the child run did not end within 300 s";
-    else if (figures.size() < 9)
+    else if (figures.size() < 14)
         error = "the child run reported nothing";
     return error.empty();
 }
 
-void PrintRow(const char* label, int size, const Figures& f) {
-    std::printf("%6d %4s %9.0f %7.0f/%-5d %9.0f %10.0f %10.1f %7.0f/%-5d %8.0f %s\n", size, label,
-                f.at("start_ms"), f.at("start_listed"), size, f.at("update_ms"),
-                f.at("exchange_ms"), f.at("rebuild_ms"), f.at("listed"), size, f.at("cpu_ms"),
-                f.at("repainted") ? "" : "(list not repainted)");
-    std::fflush(stdout);
+// One line of figures; `note` follows them.
+std::string FormatRow(const char* label, int size, const Figures& f, const char* note) {
+    char line[300];
+    std::snprintf(line, sizeof(line),
+                  "%6d %4s %9.0f %7.0f/%-5d %9.0f %10.0f %10.1f %7.0f/%-5d %8.0f %9.0f %9.0f "
+                  "%7.0f/%-5d %8.1f %8.1f %s",
+                  size, label, f.at("start_ms"), f.at("start_listed"), size, f.at("update_ms"),
+                  f.at("exchange_ms"), f.at("rebuild_ms"), f.at("listed"), size, f.at("cpu_ms"),
+                  f.at("last_update_ms"), f.at("slowest_update_ms"), f.at("last_listed"), size,
+                  f.at("peak_mib"), f.at("above_idle_mib"), note);
+    return line;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
-        return RunChild(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--child") == 0)
+        return RunChild(argv[2], std::atoi(argv[3]));
 
+    // These options are this program's own; the rest is the benchmarks' common line.
+    int updates = 1;
+    int spreadMs = 0;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && i + 1 < argc && std::strcmp(argv[i], "--updates") == 0) {
+            updates = std::atoi(argv[++i]);
+            if (updates < 1 || updates > 10) {
+                std::fprintf(stderr, "ui_bench: --updates takes 1 to 10\n");
+                return 2;
+            }
+        } else if (i > 0 && i + 1 < argc && std::strcmp(argv[i], "--spread-ms") == 0) {
+            spreadMs = std::atoi(argv[++i]);
+            if (spreadMs < 0 || spreadMs > 1900) {
+                std::fprintf(stderr, "ui_bench: --spread-ms takes 0 to 1900\n");
+                return 2;
+            }
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
     BenchOptions options{5, {10, 100, 1000}};
-    if (int code = ParseBenchOptions("ui_bench", argc, argv, 5000, options))
+    if (int code = ParseBenchOptions("ui_bench", static_cast<int>(args.size()), args.data(), 100000,
+                                     options))
         return code;
     if (!RequirePrivateNetwork("ui_bench", "the program broadcasts on UDP port 9029"))
         return 3;
@@ -137,18 +185,25 @@ int main(int argc, char** argv) {
     const std::vector<int>& sizes = options.sizes;
 
     std::printf(
-        "ui_bench: Pellvane's start-up and one \"Update\" per run, %d run(s) per size "
-        "(after one warm-up run)\n",
-        runs);
-    std::printf("%6s %4s %9s %13s %9s %10s %10s %13s %8s\n", "N", "run", "start ms", "at start",
-                "update ms", "exchange", "rebuild ms", "listed/N", "CPU ms");
+        "ui_bench: Pellvane's start-up and %d \"Update\"(s) per run, answers spread over %d ms, "
+        "%d run(s) per size (after one warm-up run)\n",
+        updates, spreadMs, runs);
+    std::printf("%6s %4s %9s %13s %9s %10s %10s %13s %8s %9s %9s %13s %8s %8s\n", "N", "run",
+                "start ms", "at start", "update ms", "exchange", "rebuild ms", "listed/N", "CPU ms",
+                "last upd", "slowest", "last listed", "peak MiB", "+idle");
     int failures = 0;
     bool warmedUp = false;
     std::vector<std::string> summary;
     for (int size : sizes) {
         SimulatorProcess sim;
-        if (!sim.Start({"--generate", std::to_string(size), "--lifetime",
-                        std::to_string(60 + 30 * (runs + 1))})) {
+        std::vector<std::string> simArgs = {"--generate",  std::to_string(size),
+                                            "--lifetime",  std::to_string(60 + 40 * (runs + 1)),
+                                            "--spread-ms", std::to_string(spreadMs)};
+        if (size > kLargestDefaultSubnet) {
+            simArgs.push_back("--subnet");
+            simArgs.push_back(kLargeSubnet);
+        }
+        if (!sim.Start(simArgs)) {
             std::fprintf(stderr, "ui_bench: %s\n", sim.GetLastError().c_str());
             ++failures;
             continue;
@@ -157,7 +212,7 @@ int main(int argc, char** argv) {
         for (int run = warmedUp ? 1 : 0; run <= runs; ++run) {
             Figures figures;
             std::string error;
-            if (!RunChildProcess(figures, error)) {
+            if (!RunChildProcess(updates, figures, error)) {
                 std::fprintf(stderr, "ui_bench: N=%d run %d: %s\n", size, run, error.c_str());
                 ++failures;
                 continue;
@@ -166,7 +221,10 @@ int main(int argc, char** argv) {
                 warmedUp = true;
                 continue;
             }
-            PrintRow(std::to_string(run).c_str(), size, figures);
+            std::printf("%s\n", FormatRow(std::to_string(run).c_str(), size, figures,
+                                          figures.at("repainted") ? "" : "(list not repainted)")
+                                    .c_str());
+            std::fflush(stdout);
             for (const auto& [key, value] : figures)
                 columns[key].push_back(value);
         }
@@ -176,13 +234,7 @@ int main(int argc, char** argv) {
         Figures medians;
         for (const auto& [key, values] : columns)
             medians[key] = Median(values);
-        char line[200];
-        std::snprintf(line, sizeof(line),
-                      "%6d %4s %9.0f %7.0f/%-5d %9.0f %10.0f %10.1f %7.0f/%-5d %8.0f", size, "med",
-                      medians["start_ms"], medians["start_listed"], size, medians["update_ms"],
-                      medians["exchange_ms"], medians["rebuild_ms"], medians["listed"], size,
-                      medians["cpu_ms"]);
-        summary.push_back(line);
+        summary.push_back(FormatRow("med", size, medians, ""));
     }
     std::printf("medians:\n");
     for (const std::string& line : summary)

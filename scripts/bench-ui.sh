@@ -12,7 +12,8 @@
 #      one "Update" from click to painted rows, its rebuild part, rows listed
 #      and CPU time, peak memory, with medians; --updates U clicks "Update" U
 #      times in a row, --spread-ms M spreads the simulator's answers over M ms.
-# --no-merge skips step 1.
+# --memory: no rows read back in step 2, so the memory figures are the
+# program's own. --no-merge skips step 1.
 # Build directories: build/bench-ui-native and build/bench-ui-windows
 # (override with PELLVANE_BENCH_UI_NATIVE_DIR / PELLVANE_BENCH_UI_WINDOWS_DIR).
 set -euo pipefail
@@ -30,8 +31,9 @@ while [ $# -gt 0 ]; do
     --sizes) ui_args+=(--sizes "$2"); shift 2 ;;
     --merge-sizes) merge_args+=(--sizes "$2"); shift 2 ;;
     --updates|--spread-ms) ui_args+=("$1" "$2"); shift 2 ;;
+    --memory) ui_args+=("$1"); shift ;;
     --no-merge) skip_merge=1; shift ;;
-    *) echo "usage: $0 [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...] [--updates U] [--spread-ms M] [--no-merge]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...] [--updates U] [--spread-ms M] [--memory] [--no-merge]" >&2; exit 2 ;;
   esac
 done
 

@@ -6,9 +6,11 @@
 // exchange, rows listed / N and CPU time, and the program's peak memory above
 // its size before start-up. With --updates U it clicks "Update" U times in a
 // row and also reports the slowest; --spread-ms M has the simulator spread its
-// answers over M ms. Prints every run and the medians.
+// answers over M ms. With --memory the rows are not read back (listed shows
+// 0), so that the memory figures are the program's alone. Prints every run
+// and the medians.
 // Windows only; runs only inside the private test network under a display.
-// Usage: ui_bench [--updates U] [--spread-ms M] [--runs R] [--sizes N,N,...]
+// Usage: ui_bench [--updates U] [--spread-ms M] [--memory] [--runs R] [--sizes N,N,...]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -46,12 +48,13 @@ int CountListed(const ProbeSnapshot& snapshot) {
 }
 
 // --child: one probed run of the program; figures go to `outPath`.
-int RunChild(const char* outPath, int updates) {
+int RunChild(const char* outPath, int updates, bool memory) {
     CAdapterConfigApp app;
     ProbeReport report;
     std::string error;
     ProbeOptions probe;
     probe.updates = updates;
+    probe.snapshots = !memory;
     const double idleMiB = ProcessMemoryMiB();
     bool ok = RunProbedSession(probe, report, error);
     const double peakMiB = ProcessPeakMemoryMiB();
@@ -89,7 +92,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 // Starts this program again with --child and reads back its figures.
-bool RunChildProcess(int updates, Figures& figures, std::string& error) {
+bool RunChildProcess(int updates, bool memory, Figures& figures, std::string& error) {
     char self[MAX_PATH] = {};
     char tempDir[MAX_PATH] = {};
     char outPath[MAX_PATH] = {};
@@ -98,8 +101,8 @@ bool RunChildProcess(int updates, Figures& figures, std::string& error) {
         error = "no temporary file";
         return false;
     }
-    std::string commandLine =
-        std::string("\"") + self + "\" --child \"" + outPath + "\" " + std::to_string(updates);
+    std::string commandLine = std::string("\"") + self + "\" --child \"" + outPath + "\" " +
+                              std::to_string(updates) + (memory ? " memory" : " rows");
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -151,14 +154,19 @@ std::string FormatRow(const char* label, int size, const Figures& f, const char*
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--child") == 0)
-        return RunChild(argv[2], std::atoi(argv[3]));
+    if (argc == 5 && std::strcmp(argv[1], "--child") == 0)
+        return RunChild(argv[2], std::atoi(argv[3]), std::strcmp(argv[4], "memory") == 0);
 
     // These options are this program's own; the rest is the benchmarks' common line.
     int updates = 1;
     int spreadMs = 0;
+    bool memory = false;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::strcmp(argv[i], "--memory") == 0) {
+            memory = true;
+            continue;
+        }
         if (i > 0 && i + 1 < argc && std::strcmp(argv[i], "--updates") == 0) {
             updates = std::atoi(argv[++i]);
             if (updates < 1 || updates > 10) {
@@ -212,7 +220,7 @@ int main(int argc, char** argv) {
         for (int run = warmedUp ? 1 : 0; run <= runs; ++run) {
             Figures figures;
             std::string error;
-            if (!RunChildProcess(updates, figures, error)) {
+            if (!RunChildProcess(updates, memory, figures, error)) {
                 std::fprintf(stderr, "ui_bench: N=%d run %d: %s\n", size, run, error.c_str());
                 ++failures;
                 continue;

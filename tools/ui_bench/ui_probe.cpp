@@ -94,9 +94,10 @@ void TakeSnapshot(ProbeSnapshot& snapshot) {
     if (app && app->m_pMainWnd)
         snapshot.trackedRow = static_cast<CAdapterConfigDlg*>(app->m_pMainWnd)->m_nSelectedRow;
     const CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
-    for (int i = 0; table && i < table->GetCount(); ++i) {
+    // One walk: looking each entry up by index would cost the square of the table.
+    for (POSITION pos = table ? table->GetHeadPosition() : nullptr; pos;) {
         ProbeRow entry;
-        if (const AdapterRecord* record = table->GetAt(i)) {
+        if (const auto* record = static_cast<const AdapterRecord*>(table->GetNext(pos))) {
             CString ip, mac, status;
             record->GetIpText(ip);
             record->GetMacText(mac);
@@ -247,7 +248,8 @@ void Drive(ProbeOptions options, ProbeReport& report, std::string& error) {
     FILETIME created, exited, kernel, user;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
     report.startToShownMs = static_cast<double>(Ticks(p.shownAt) - Ticks(created)) / 10000.0;
-    SendMessageA(p.dialog, kTakeSnapshot, 0, reinterpret_cast<LPARAM>(&report.atStart));
+    if (options.snapshots)
+        SendMessageA(p.dialog, kTakeSnapshot, 0, reinterpret_cast<LPARAM>(&report.atStart));
 
     HWND button = GetDlgItem(p.dialog, IDC_UPDATE);
     for (int i = 0; i < options.updates && error.empty(); ++i) {
@@ -268,7 +270,8 @@ void Drive(ProbeOptions options, ProbeReport& report, std::string& error) {
         update.cpuMs = ProcessCpuMs() - cpuBefore;
         SendMessageA(p.dialog, kCollectUpdate, 0, reinterpret_cast<LPARAM>(&update));
         update.clickToListedMs = Ms(p.listed - click);
-        SendMessageA(p.dialog, kTakeSnapshot, 0, reinterpret_cast<LPARAM>(&update.after));
+        if (options.snapshots)
+            SendMessageA(p.dialog, kTakeSnapshot, 0, reinterpret_cast<LPARAM>(&update.after));
         report.updates.push_back(update);
     }
     PostMessageA(p.dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

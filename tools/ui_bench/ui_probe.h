@@ -43,6 +43,9 @@ struct ProbeReport {
 struct ProbeOptions {
     int updates = 1;
     int selectRow = -1;  // >= 0: select this row, as a click would, before each "Update"
+    // False: no snapshots are taken, so that the process's memory is the
+    // program's own (a snapshot of a large list weighs tens of MiB).
+    bool snapshots = true;
 };
 
 // Runs the program's start-up on this thread, clicks "Update" as often as

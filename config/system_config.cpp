@@ -13,15 +13,14 @@ namespace {
 // Every name is fixed text, so that nothing needs memory once writing has
 // begun: a save or a start-up that runs out of memory stops before its first
 // write, never halfway through a key or a section.
-constexpr LPCSTR kSystemKeys[] = {nullptr, "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1",
-                                  "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2"};
+#define PV_SYSTEM_KEY(n) "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-" #n
+constexpr LPCSTR kSystemKeys[] = {nullptr, PV_SYSTEM_KEY(1), PV_SYSTEM_KEY(2)};
 constexpr LPCSTR kSubKeys[][3] = {{},
-                                  {"Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1\\DATACONFIG",
-                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1\\DIAGINFO",
-                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-1\\UNITCONFIG"},
-                                  {"Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2\\DATACONFIG",
-                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2\\DIAGINFO",
-                                   "Software\\Quorvel\\HPLCSYSTEMS\\SYSTEM-2\\UNITCONFIG"}};
+                                  {PV_SYSTEM_KEY(1) "\\DATACONFIG", PV_SYSTEM_KEY(1) "\\DIAGINFO",
+                                   PV_SYSTEM_KEY(1) "\\UNITCONFIG"},
+                                  {PV_SYSTEM_KEY(2) "\\DATACONFIG", PV_SYSTEM_KEY(2) "\\DIAGINFO",
+                                   PV_SYSTEM_KEY(2) "\\UNITCONFIG"}};
+#undef PV_SYSTEM_KEY
 constexpr LPCSTR kSystemSections[] = {nullptr, "SYSTEM-1", "SYSTEM-2"};
 constexpr DWORD kHostBufferSize = CAdapterConfigApp::kMaxHostLength + 1;
 constexpr DWORD kLocalPathSize = 260;

@@ -15,6 +15,7 @@ PACKAGES=(
   clang-format
   zip unzip
   nsis
+  libcli11-dev nlohmann-json3-dev
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # bench-ui.sh [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...] [--updates U]
-#             [--spread-ms M] [--no-merge]
+#             [--spread-ms M] [--memory] [--second-segment] [--no-merge]
 #
 # Capacity benchmarks. Builds what is needed (a native build without
 # sanitizers, so the figures mean something, and the Windows build), then in
@@ -13,7 +13,10 @@
 #      and CPU time, peak memory, with medians; --updates U clicks "Update" U
 #      times in a row, --spread-ms M spreads the simulator's answers over M ms.
 # --memory: no rows read back in step 2, so the memory figures are the
-# program's own. --no-merge skips step 1.
+# program's own. --second-segment: the simulator is the native one, on a
+# second lab segment behind a second card (scripts/lab-segment.sh), which can
+# send a flood within the exchange, unlike the Windows one under Wine.
+# --no-merge skips step 1.
 # Build directories: build/bench-ui-native and build/bench-ui-windows
 # (override with PELLVANE_BENCH_UI_NATIVE_DIR / PELLVANE_BENCH_UI_WINDOWS_DIR).
 set -euo pipefail
@@ -31,9 +34,9 @@ while [ $# -gt 0 ]; do
     --sizes) ui_args+=(--sizes "$2"); shift 2 ;;
     --merge-sizes) merge_args+=(--sizes "$2"); shift 2 ;;
     --updates|--spread-ms) ui_args+=("$1" "$2"); shift 2 ;;
-    --memory) ui_args+=("$1"); shift ;;
+    --memory|--second-segment) ui_args+=("$1"); shift ;;
     --no-merge) skip_merge=1; shift ;;
-    *) echo "usage: $0 [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...] [--updates U] [--spread-ms M] [--memory] [--no-merge]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--runs R] [--sizes N,N,...] [--merge-sizes N,N,...] [--updates U] [--spread-ms M] [--memory] [--second-segment] [--no-merge]" >&2; exit 2 ;;
   esac
 done
 
@@ -41,9 +44,9 @@ cd "$root"
 if [ ! -f "$native/build.ninja" ]; then
   cmake --preset native -B "$native" -DPELLVANE_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$native" --target merge_bench
+cmake --build "$native" --target merge_bench adapter_sim
 if [ ! -f "$windows/build.ninja" ]; then
-  cmake --preset windows -B "$windows" >/dev/null
+  cmake --preset windows -B "$windows" -DPELLVANE_NATIVE_ADAPTER_SIM="$native/tools/adapter_sim/adapter_sim" >/dev/null
 fi
 cmake --build "$windows" --target adapter_sim ui_bench
 

@@ -140,9 +140,6 @@ bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
         case LVN_ITEMCHANGED:
             result = OnItemChangedList(header);
             return true;
-        case LVN_DELETEITEM:
-            result = OnDeleteItemList(header);
-            return true;
         case NM_DBLCLK:
             result = OnDblClkList(header);
             return true;
@@ -168,18 +165,18 @@ void CAdapterConfigDlg::OpenChangeAddressDialog(int row) {
     const AdapterRow* data = RowData(row);
     if (!data)
         return;
-    SelectedAdapter adapter{row, data->m_nTableIndex, data->m_strIp, data->m_strMac};
+    SelectedAdapter adapter{row, data->m_nTableIndex, CString(), CString()};
+    data->GetText(0, adapter.m_strIpAddress);
+    data->GetText(1, adapter.m_strMacAddress);
     CChangeAddressDlg dialog(nullptr, adapter);
     dialog.DoModal();
     // A change the adapter confirmed reaches the row however the dialog
     // ended; moving the text in needs no memory. The row's MAC and status
     // stay as the last discovery reported them.
-    if (dialog.m_bChanged != 1)
+    if (dialog.m_bChanged != 1 || row >= static_cast<int>(m_rows.size()))
         return;
-    if (auto* changed = reinterpret_cast<AdapterRow*>(m_list.GetItemData(row))) {
-        changed->m_strIp = std::move(dialog.m_strIpAddress);
-        m_list.RedrawItems(row, row);
-    }
+    m_rows[row].m_strChangedIp = std::move(dialog.m_strIpAddress);
+    m_list.RedrawItems(row, row);
 }
 
 void CAdapterConfigDlg::OnUseSystem1() {
@@ -198,32 +195,27 @@ void CAdapterConfigDlg::RefreshList() {
         return;
 
     table->Refresh();
-    int count = table->GetCount();
-    // A visible list that redraws after every inserted row needs seconds for a
-    // few hundred rows, with the window blocked; it draws once, after the last.
-    // Nothing in between can throw, so drawing is always switched back on.
-    m_list.SetRedraw(FALSE);
-    m_list.SetItemCount(count);
-    // One walk by position: looking each row up by index from the head
-    // would cost the square of the table.
-    POSITION pos = table->GetHeadPosition();
-    for (int i = 0; pos; ++i) {
-        const auto* record = static_cast<const AdapterRecord*>(table->GetNext(pos));
-        if (!record)
-            continue;
-        try {
-            CString ip, mac, status;
-            record->GetMacText(mac);
-            record->GetIpText(ip);
-            record->GetStatusText(status);
-            AddRow(-1, ip, mac, status, i);
-        } catch (const std::bad_alloc&) {
-            // A row whose texts cannot be had is left out, like one whose data cannot.
-        }
+    // The list holds nothing per row (owner data): it asks for each cell as
+    // it draws, so tens of thousands of adapters cost it no memory and no
+    // time, and the rows here are what is left, one allocation for all.
+    bool outOfMemory = false;
+    try {
+        m_rows.reserve(static_cast<size_t>(table->GetCount()));
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
     }
-    m_list.SetRedraw(TRUE);
-    m_list.Invalidate();
+    // One walk by position: looking each row up by index from the head
+    // would cost the square of the table. It stops at the reserved count, so
+    // that no row can need memory of its own.
+    POSITION pos = outOfMemory ? nullptr : table->GetHeadPosition();
+    for (int i = 0; pos && m_rows.size() < m_rows.capacity(); ++i) {
+        if (const auto* record = static_cast<const AdapterRecord*>(table->GetNext(pos)))
+            m_rows.push_back(AdapterRow{record, i, CString()});
+    }
+    m_list.SetItemCount(static_cast<int>(m_rows.size()));
     m_list.SetFocus();
+    if (outOfMemory)
+        AfxMessageBox("There was not enough memory to list the adapters.");
 }
 
 void CAdapterConfigDlg::ClearList() {
@@ -231,81 +223,58 @@ void CAdapterConfigDlg::ClearList() {
 }
 
 void CAdapterConfigDlg::FreeRowData() {
-    // Each row's data goes with the row (LVN_DELETEITEM), so no row ever
-    // points at freed data, whoever asks for its text in between.
+    // The list first, so that it never asks for a row that has gone.
     m_list.DeleteAllItems();
-}
-
-int CAdapterConfigDlg::AddRow(int index, const CString& ip, const CString& mac,
-                              const CString& status, int tableIndex) {
-    AdapterRow* row = nullptr;
-    try {
-        row = new AdapterRow{ip, mac, status, tableIndex};
-    } catch (const std::bad_alloc&) {
-        return -1;  // the row is left out, without a message
-    }
-    int position = index >= 0 ? index : m_list.GetItemCount();
-
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = position;
-    item.pszText = LPSTR_TEXTCALLBACKA;
-    item.lParam = reinterpret_cast<LPARAM>(row);
-    if (m_list.InsertItem(&item) < 0) {
-        delete row;
-        return -1;
-    }
-    return position;
+    std::vector<AdapterRow>().swap(m_rows);
 }
 
 const AdapterRow* CAdapterConfigDlg::RowData(int row) const {
-    if (row < 0)
+    if (row < 0 || row >= static_cast<int>(m_rows.size()))
         return nullptr;
-    return reinterpret_cast<const AdapterRow*>(m_list.GetItemData(row));
+    return &m_rows[row];
 }
 
 void CAdapterConfigDlg::CopySelectedAddress(int systemNumber) {
     int target = systemNumber == 1 ? IDC_HOST_SYSTEM1 : IDC_HOST_SYSTEM2;
-    if (const AdapterRow* row = RowData(m_nSelectedRow))
-        SetDlgItemText(target, row->m_strIp);
+    CString ip;
+    if (const AdapterRow* row = RowData(m_nSelectedRow); row && row->GetText(0, ip))
+        SetDlgItemText(target, ip);
 }
 
 LRESULT CAdapterConfigDlg::OnGetDispInfoList(NMHDR* header) {
-    // The list keeps no text: each cell comes from its row's AdapterRow.
     auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
     LVITEMA& item = info->item;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
         return 0;
-    const auto* row = reinterpret_cast<const AdapterRow*>(item.lParam);
-    const CString* text = nullptr;
-    if (row) {
-        if (item.iSubItem == 0)
-            text = &row->m_strIp;
-        if (item.iSubItem == 1)
-            text = &row->m_strMac;
-        if (item.iSubItem == 2)
-            text = &row->m_strStatus;
+    item.pszText[0] = '\0';
+    if (header->code == LVN_GETDISPINFOW)
+        reinterpret_cast<LPWSTR>(item.pszText)[0] = L'\0';
+    const AdapterRow* row = RowData(item.iItem);
+    CString text;
+    try {
+        if (!row || !row->GetText(item.iSubItem, text))
+            return 0;
+    } catch (const std::bad_alloc&) {
+        return 0;  // the cell stays empty; it is asked for again at the next paint
     }
-    if (!text)
-        return 0;
     if (header->code == LVN_GETDISPINFOW) {
         // A list that asks in UTF-16 gets the same text, converted.
         auto* wide = reinterpret_cast<LPWSTR>(item.pszText);
-        if (!::MultiByteToWideChar(CP_ACP, 0, *text, -1, wide, item.cchTextMax))
+        if (!::MultiByteToWideChar(CP_ACP, 0, text, -1, wide, item.cchTextMax))
             wide[item.cchTextMax - 1] = L'\0';
     } else {
-        ::lstrcpynA(item.pszText, *text, item.cchTextMax);
+        ::lstrcpynA(item.pszText, text, item.cchTextMax);
     }
     return 0;
 }
 
 LRESULT CAdapterConfigDlg::OnItemChangedList(NMHDR* header) {
-    m_nSelectedRow = reinterpret_cast<NMLISTVIEW*>(header)->iItem;
-    return 0;
-}
-
-LRESULT CAdapterConfigDlg::OnDeleteItemList(NMHDR* header) {
-    delete reinterpret_cast<AdapterRow*>(reinterpret_cast<NMLISTVIEW*>(header)->lParam);
+    // An owner-data list reports a change to every row at once (deselecting
+    // all, emptying) as item -1; such a change tracks no row and keeps the
+    // tracked one, as a list with items of its own never reports it.
+    int item = reinterpret_cast<NMLISTVIEW*>(header)->iItem;
+    if (item >= 0)
+        m_nSelectedRow = item;
     return 0;
 }
 
@@ -510,7 +479,7 @@ HICON CAdapterConfigDlg::OnQueryDragIcon() const {
 }
 
 void CAdapterConfigDlg::OnDestroy() {
-    // Before the list goes: its rows free their data as they are deleted.
+    // Before the list goes, so that it asks for no row that has gone.
     FreeRowData();
     CDialog::OnDestroy();
 }

@@ -3,6 +3,8 @@
 // an adapter's address, and save.
 #pragma once
 
+#include <vector>
+
 #include "framework/dialog.h"
 #include "framework/font.h"
 #include "framework/list_ctrl.h"
@@ -15,11 +17,8 @@ public:
 
     void RefreshList();
     void ClearList();
-    // Deletes every row; each row's data is freed with its row.
+    // Empties the list, then releases the rows it showed.
     void FreeRowData();
-    // Inserts one row (appends when index < 0); its position, or -1.
-    int AddRow(int index, const CString& ip, const CString& mac, const CString& status,
-               int tableIndex);
     void CopySelectedAddress(int systemNumber);
     // Runs the change-address dialog for `row`; after a confirmed change the
     // row shows the new address.
@@ -52,7 +51,6 @@ private:
     void OnUseSystem2();
     LRESULT OnGetDispInfoList(NMHDR* header);
     LRESULT OnItemChangedList(NMHDR* header);
-    LRESULT OnDeleteItemList(NMHDR* header);
     LRESULT OnDblClkList(NMHDR* header);
     LRESULT OnRClickList(NMHDR* header);
     bool OnContextMenu(HWND window, LPARAM position);
@@ -60,6 +58,8 @@ private:
     // comes back to this window.
     void ShowListMenu(POINT screenPoint);
     const AdapterRow* RowData(int row) const;
+    // The rows in list order; the list holds only their count.
+    std::vector<AdapterRow> m_rows;
     // What one system's save could not write (CAdapterConfigApp::SaveFailure bits).
     struct SaveOutcome {
         UINT nFailed = 0;

@@ -1,13 +1,21 @@
-// AdapterRow: the three display texts of one list row, owned by the row.
+// AdapterRow: one list row. The list keeps no rows of its own (owner data):
+// it asks for each cell as it draws it, and the texts come from the adapter
+// table's record, which stays as it is until the next refresh empties the list.
 #pragma once
 
 #include "framework/cstring.h"
 
+struct AdapterRecord;
+
 struct AdapterRow {
-    CString m_strIp;      // column 0
-    CString m_strMac;     // column 1
-    CString m_strStatus;  // column 2
-    // The adapter table index this row shows. Rows that could not be added
-    // would otherwise shift every later row off its record.
+    const AdapterRecord* m_pRecord = nullptr;
+    // The adapter table index this row shows; the change-address dialog
+    // finds the record again by it.
     int m_nTableIndex = -1;
+    // The address a confirmed change gave the adapter, as the user typed it;
+    // empty until then, and the record's address is shown.
+    CString m_strChangedIp;
+
+    // The text of column 0 (IP), 1 (MAC) or 2 (status); false for any other.
+    bool GetText(int column, CString& text) const;
 };

@@ -1,5 +1,6 @@
 #include "net/adapter_table.h"
 
+#include <cstdio>
 #include <new>
 
 #include "net/broadcast_channel.h"
@@ -67,7 +68,8 @@ bool CAdapterTable::Upsert(const AdapterRecord& record) {
 
     if (GetCount() >= kMostAdapters) {
         if (!m_bFullReported)
-            PrintDiagnostic("Adapter table full, answers from new adapters dropped");
+            // No system call failed: a plain line, without perror's error text.
+            std::fputs("Adapter table full, answers from new adapters dropped\n", stderr);
         m_bFullReported = true;
         return false;
     }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -253,9 +252,7 @@ TEST_F(AdapterTableTest, AFullTableDropsNewAdaptersWithOneLinePerExchange) {
     std::string second = GetCapturedStderr();
 
     for (const std::string& said : {first, second}) {
-        EXPECT_EQ(said.rfind("Adapter table full, answers from new adapters dropped: ", 0), 0u)
-            << said;
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(said, "Adapter table full, answers from new adapters dropped\n");
     }
     ASSERT_EQ(table.GetCount(), CAdapterTable::kMostAdapters);
     CString ip;

@@ -31,4 +31,5 @@ enum class ParseResult { kRun, kHelp, kError };
 ParseResult ParseSimOptions(const std::vector<std::string>& args, SimOptions& options,
                             std::string& error);
 
+// The --help text: every option, its default and range, and the fault modes.
 const char* SimUsageText();

@@ -11,7 +11,6 @@ CAdapterTable* g_pAdapterTable = nullptr;
 namespace {
 
 constexpr int kTableBlockSize = 10;
-constexpr int kDiscoverySeconds = 2;
 
 constexpr DWORD kSlotUsed = 0x1000000;
 
@@ -45,9 +44,9 @@ CAdapterTable::~CAdapterTable() {
     delete[] m_pSlots;
 }
 
-int CAdapterTable::Refresh() {
+int CAdapterTable::Refresh(int seconds) {
     m_bFullReported = false;  // one line per exchange
-    return DiscoverAdapters(kDiscoverySeconds, MergeDiscoveryReply);
+    return DiscoverAdapters(seconds, MergeDiscoveryReply);
 }
 
 bool CAdapterTable::IsSameAdapter(const AdapterRecord& a, const AdapterRecord& b) {

@@ -13,9 +13,10 @@ public:
     // Closes the channel, stops being the process-wide table, frees every record.
     ~CAdapterTable() override;
 
-    // One two-second discovery merged into the process-wide table; the
-    // exchange's result (-1 when there is no channel).
-    int Refresh();
+    // One discovery of `seconds` (the window's two by default) merged into the
+    // process-wide table; the exchange's result (-1 when there is no channel).
+    int Refresh(int seconds = kDiscoverySeconds);
+    static constexpr int kDiscoverySeconds = 2;
 
     // Merges one answer: the element of the same adapter (same last three MAC
     // octets) takes all of `record` and keeps its place; an unknown adapter is

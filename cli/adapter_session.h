@@ -1,0 +1,42 @@
+// The network side of a command: the socket library, the adapter table and
+// its broadcast channel, set up as the program's start-up does, and one
+// discovery merged into the table exactly as the window's "Update" merges it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/mac_address.h"
+#include "net/adapter_table.h"
+
+// One adapter as the window's list shows it, and who controls it.
+struct AdapterListing {
+    std::string ip;
+    std::string mac;
+    std::string status;      // "Ready" or "Controlled by ..."
+    std::string controller;  // dotted address; empty when none
+};
+
+class AdapterSession {
+public:
+    AdapterSession();
+    ~AdapterSession();
+    AdapterSession(const AdapterSession&) = delete;
+    AdapterSession& operator=(const AdapterSession&) = delete;
+
+    // False when the channel has no socket that can broadcast: no card with
+    // an IPv4 address, or none could be bound.
+    bool HasUsableNetwork() const;
+
+    void Discover(int seconds);
+
+    // Every adapter of the table, in table order.
+    std::vector<AdapterListing> Listings() const;
+    // The table's record of the adapter with exactly this MAC, or null.
+    AdapterRecord* Find(const MacAddress& mac) const;
+    int GetCount() const;
+
+private:
+    std::unique_ptr<CAdapterTable> m_pTable;
+};

@@ -1,0 +1,19 @@
+// The subcommands of pellvane-cli. Each Add* function registers one with its
+// options; when it runs, its exit status (cli/exit_codes.h) goes to
+// `exitCode`.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+void AddListCommand(CLI::App& app, int& exitCode);
+void AddSetIpCommand(CLI::App& app, int& exitCode);
+#ifdef _WIN32
+// show, assign and unassign: the settings exist only where the registry does.
+void AddConfigCommands(CLI::App& app, int& exitCode);
+#endif
+
+// --seconds S: how long a discovery listens, as the window's two by default.
+void AddSecondsOption(CLI::App& command, int& seconds);
+// "<who> answered within S seconds", for a discovery that found nobody (or
+// not the one asked for).
+std::string NoAnswerMessage(const std::string& who, int seconds);

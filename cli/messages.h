@@ -1,0 +1,12 @@
+// Messages go to standard error, results to standard output, so that a
+// script reading the output never mistakes one for the other.
+#pragma once
+
+#include <string>
+
+// One line "pellvane-cli: <text>" on standard error.
+void PrintError(const std::string& text);
+
+// Writes `text` to standard output and flushes it. False (with a message)
+// when it could not be written, so that a lost result never passes as done.
+bool PrintResult(const std::string& text);

@@ -1,0 +1,112 @@
+// pellvane-cli set-ip: the change-address dialog's exchange for the adapter
+// with a given MAC, with the dialog's refusals.
+#include <cstring>
+
+#include "cli/adapter_session.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/messages.h"
+#include "net/address_change.h"
+#include "net/broadcast_channel.h"
+
+namespace {
+
+// The dialog's field takes no more.
+constexpr size_t kNewAddressMaxChars = 64;
+
+struct SetIpOptions {
+    std::string mac;
+    std::string address;
+    int seconds = CAdapterTable::kDiscoverySeconds;
+};
+
+// Refuses, before anything is sent, an address the exchange would refuse
+// anyway, so that bad input is told apart from an adapter that did not
+// answer. Needs the socket library for host names.
+bool IsAcceptableNewAddress(const std::string& text) {
+    if (text.empty()) {
+        PrintError("Please specify the new IP address !");
+        return false;
+    }
+    if (text.size() > kNewAddressMaxChars) {
+        PrintError("the new address is longer than " + std::to_string(kNewAddressMaxChars) +
+                   " characters");
+        return false;
+    }
+    sockaddr_in resolved;
+    if (ResolveAddress(text.c_str(), resolved) != 0 || resolved.sin_family != AF_INET) {
+        PrintError("\"" + text + "\" is neither an IPv4 address nor a known host name");
+        return false;
+    }
+    DWORD address = 0;
+    std::memcpy(&address, &resolved.sin_addr, sizeof(address));
+    if (!IsAssignableAdapterAddress(address)) {
+        PrintError(text + " is not an address an adapter can take: " +
+                   "0.x.x.x, 127.x.x.x and 224.0.0.0 and above are refused");
+        return false;
+    }
+    return true;
+}
+
+int RunSetIp(const SetIpOptions& options) {
+    const std::optional<MacAddress> mac = ParseMacAddress(options.mac);
+    if (!mac) {  // the option's check lets none through
+        PrintError("\"" + options.mac + "\" is not a MAC address");
+        return kExitRefused;
+    }
+    AdapterSession session;
+    if (!IsAcceptableNewAddress(options.address))
+        return kExitRefused;
+    if (!session.HasUsableNetwork()) {
+        PrintError("no usable network: no network card could be opened for broadcasts");
+        return kExitNoNetwork;
+    }
+    session.Discover(options.seconds);
+    AdapterRecord* record = session.Find(*mac);
+    if (!record) {
+        PrintError(NoAnswerMessage(
+            session.GetCount() == 0 ? "no adapter" : "no adapter with MAC " + options.mac,
+            options.seconds));
+        return kExitNoAdapter;
+    }
+
+    CString macText, oldAddress;
+    record->GetMacText(macText);
+    record->GetIpText(oldAddress);
+    if (!record->ChangeAddress(options.address.c_str())) {
+        PrintError(std::string("Failed to change by the new IP Address ! The adapter ") +
+                   macText.GetString() + " at " + oldAddress.GetString() +
+                   " did not confirm the change to " + options.address + ".");
+        return kExitNoAdapter;
+    }
+    CString newAddress;
+    record->GetIpText(newAddress);
+    const std::string line = std::string("IP address of ") + macText.GetString() +
+                             " changed from " + oldAddress.GetString() + " to " +
+                             newAddress.GetString() + ". Power Off/On the Tessik/ADC.\n";
+    return PrintResult(line) ? kExitDone : kExitRefused;
+}
+
+}  // namespace
+
+void AddSetIpCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<SetIpOptions>();
+    CLI::App* setIp = app.add_subcommand(
+        "set-ip",
+        "Give the adapter with this MAC address a new IP address and wait for its answer");
+    const CLI::Validator macAddress(
+        [](std::string& text) {
+            return ParseMacAddress(text) ? std::string()
+                                         : "\"" + text +
+                                               "\" is not a MAC address like "
+                                               "00:1a:2b:3c:4d:5e";
+        },
+        "MAC");
+    setIp->add_option("MAC", options->mac, "The adapter's MAC address (':' or '-', any case)")
+        ->required()
+        ->check(macAddress);
+    setIp->add_option("NEW_ADDRESS", options->address, "The new IPv4 address (or a host name)")
+        ->required();
+    AddSecondsOption(*setIp, options->seconds);
+    setIp->callback([options, &exitCode] { exitCode = RunSetIp(*options); });
+}

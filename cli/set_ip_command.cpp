@@ -64,8 +64,13 @@ int RunSetIp(const SetIpOptions& options) {
     session.Discover(options.seconds);
     AdapterRecord* record = session.Find(*mac);
     if (!record) {
+        AdapterRecord wanted = {};
+        std::memcpy(wanted.hardware, mac->data(), mac->size());
+        CString wantedText;
+        wanted.GetMacText(wantedText);
         PrintError(NoAnswerMessage(
-            session.GetCount() == 0 ? "no adapter" : "no adapter with MAC " + options.mac,
+            session.GetCount() == 0 ? "no adapter"
+                                    : std::string("no adapter with MAC ") + wantedText.GetString(),
             options.seconds));
         return kExitNoAdapter;
     }

@@ -18,8 +18,11 @@ std::string CsvField(const std::string& text) {
 
 std::string CsvLine(const TextRow& row) {
     std::string line;
-    for (size_t i = 0; i < row.size(); ++i)
-        line += (i ? "," : "") + CsvField(row[i]);
+    for (size_t i = 0; i < row.size(); ++i) {
+        if (i)
+            line += ',';
+        line += CsvField(row[i]);
+    }
     return line + "\r\n";
 }
 

@@ -59,6 +59,7 @@ Section "Pellvane"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${STAGE_DIR}/Pellvane.exe"
+  File "${STAGE_DIR}/pellvane-cli.exe"
   File "${STAGE_DIR}/adapter_sim.exe"
   File "${STAGE_DIR}/USER-GUIDE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -83,6 +84,7 @@ Section "Uninstall"
   ; Only what the installer put there: the folder may be one the user chose
   ; and may hold files of their own, which stay (and with them the folder).
   Delete "$INSTDIR\Pellvane.exe"
+  Delete "$INSTDIR\pellvane-cli.exe"
   Delete "$INSTDIR\adapter_sim.exe"
   Delete "$INSTDIR\USER-GUIDE.txt"
   Delete "$INSTDIR\uninstall.exe"

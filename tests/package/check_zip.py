@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""check_zip.py ZIP PELLVANE_EXE SIM_EXE GUIDE_SOURCE
+"""check_zip.py ZIP PELLVANE_EXE CLI_EXE SIM_EXE GUIDE_SOURCE
 
-The release zip holds exactly Pellvane.exe, adapter_sim.exe and USER-GUIDE.txt
+The release zip holds exactly Pellvane.exe, pellvane-cli.exe, adapter_sim.exe
+and USER-GUIDE.txt
 at its top level; the programs are byte for byte the ones this build made, and
 the guide is the current one, with CRLF line ends for Notepad and friends.
 """
@@ -9,7 +10,7 @@ import sys
 import zipfile
 
 
-def main(zip_path, exe_path, sim_path, guide_path):
+def main(zip_path, exe_path, cli_path, sim_path, guide_path):
     problems = []
     try:
         archive = zipfile.ZipFile(zip_path)
@@ -18,7 +19,7 @@ def main(zip_path, exe_path, sim_path, guide_path):
         return 1
     with archive:
         names = sorted(archive.namelist())
-        expected = sorted(["Pellvane.exe", "adapter_sim.exe", "USER-GUIDE.txt"])
+        expected = sorted(["Pellvane.exe", "pellvane-cli.exe", "adapter_sim.exe", "USER-GUIDE.txt"])
         if names != expected:
             problems.append(f"entries are {names}, expected {expected}")
         bad = archive.testzip()
@@ -28,7 +29,8 @@ def main(zip_path, exe_path, sim_path, guide_path):
         def packed(name):
             return archive.read(name) if name in names else None
 
-        for name, built in (("Pellvane.exe", exe_path), ("adapter_sim.exe", sim_path)):
+        for name, built in (("Pellvane.exe", exe_path), ("pellvane-cli.exe", cli_path),
+                            ("adapter_sim.exe", sim_path)):
             with open(built, "rb") as f:
                 if packed(name) != f.read():
                     problems.append(f"{name} is not the built {built}")
@@ -51,6 +53,6 @@ def main(zip_path, exe_path, sim_path, guide_path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 5:
+    if len(sys.argv) != 6:
         sys.exit(__doc__)
     sys.exit(main(*sys.argv[1:]))

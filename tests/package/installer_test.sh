@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# installer_test.sh WINEPREFIX SETUP_EXE PELLVANE_EXE SIM_EXE GUIDE
+# installer_test.sh WINEPREFIX SETUP_EXE PELLVANE_EXE CLI_EXE SIM_EXE GUIDE
 #
 # Runs the installer silently under Wine, once into a chosen folder and once
 # into its default folder, checks what it installed, runs the uninstaller
@@ -7,7 +7,7 @@
 # file the user put into the folder stays.
 set -euo pipefail
 
-prefix=$1 setup=$2 built_exe=$3 built_sim=$4 built_guide=$5
+prefix=$1 setup=$2 built_exe=$3 built_cli=$4 built_sim=$5 built_guide=$6
 
 # Every Wine start belongs inside the private test network.
 if [ "${PELLVANE_NETNS:-}" != "1" ]; then
@@ -53,9 +53,12 @@ uninstall_entry() {
 check_installed() {
   local dir=$1 windows_dir=$2
   cmp -s "$dir/Pellvane.exe" "$built_exe" || fail "Pellvane.exe missing or not the built one in $dir"
+  cmp -s "$dir/pellvane-cli.exe" "$built_cli" || fail "pellvane-cli.exe missing or not the built one in $dir"
   cmp -s "$dir/adapter_sim.exe" "$built_sim" || fail "adapter_sim.exe missing or not the built one in $dir"
   cmp -s "$dir/USER-GUIDE.txt" "$built_guide" || fail "USER-GUIDE.txt missing or not the staged one in $dir"
   [ -f "$dir/uninstall.exe" ] || fail "no uninstaller in $dir"
+  run_wine "$dir/pellvane-cli.exe" --help && grep -q "pellvane-cli" "$log" \
+    || fail "pellvane-cli.exe --help does not run from $dir"
   [ -f "$start_menu/Pellvane.lnk" ] || fail "no Start-menu shortcut"
   local location
   location=$(uninstall_entry InstallLocation) || fail "no uninstall entry in the 64-bit registry"
@@ -75,7 +78,7 @@ wait_uninstalled() {
 
 check_removed() {
   local dir=$1
-  for f in Pellvane.exe adapter_sim.exe USER-GUIDE.txt uninstall.exe; do
+  for f in Pellvane.exe pellvane-cli.exe adapter_sim.exe USER-GUIDE.txt uninstall.exe; do
     [ ! -e "$dir/$f" ] || fail "$f left in $dir"
   done
   [ ! -e "$start_menu/Pellvane.lnk" ] || fail "Start-menu shortcut left"

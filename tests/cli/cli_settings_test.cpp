@@ -1,0 +1,212 @@
+// pellvane-cli show, assign and unassign under Wine: what they leave in the
+// settings keys (32-bit view) and the driver settings file, byte for byte as
+// the window's "Save && Exit" leaves it, and what show reads back.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/cli_run.h"
+#include "tests/ui/stored_settings.h"
+
+namespace {
+
+std::string IniText(const std::string& ifType1, const std::string& host1, const char* sampling1,
+                    const std::string& ifType2, const std::string& host2) {
+    return "[SYSTEM-1]\r\nIFTYPE=" + ifType1 + "\r\nHOST=" + host1 +
+           "\r\nSamplingInterval=" + sampling1 + "\r\n[SYSTEM-2]\r\nIFTYPE=" + ifType2 +
+           "\r\nHOST=" + host2 + "\r\nSamplingInterval=500\r\n";
+}
+
+std::string IfType(const std::string& host) {
+    return host.empty() ? "NONE" : "TessikBox";
+}
+
+class CliSettingsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_pFolder.reset();  // its folder's name leaves win.ini with it
+        stored::DeleteSystemKeys();
+        m_pFolder = std::make_unique<stored::DriverFolder>();
+    }
+    void TearDown() override {
+        m_pFolder.reset();
+        stored::DeleteSystemKeys();
+    }
+
+    // Both systems as an earlier run stored them, the driver file with a
+    // sampling interval of its own for system 1.
+    void Store(const std::string& host1, const std::string& host2) {
+        stored::PutSystemKey(1, IfType(host1), host1);
+        stored::PutSystemKey(2, IfType(host2), host2);
+        m_pFolder->WriteIni(IniText(IfType(host1), host1, "250", IfType(host2), host2));
+    }
+
+    void ExpectSystem(int n, const std::string& host) {
+        SCOPED_TRACE("system " + std::to_string(n));
+        EXPECT_EQ(stored::ReadValue(n, "IFTYPE"), stored::StringBytes(IfType(host)));
+        EXPECT_EQ(stored::ReadValue(n, "HOST"), stored::StringBytes(host));
+        EXPECT_EQ(stored::ReadValue(n, "NAME"), stored::StringBytes("Controller"));
+    }
+
+    std::unique_ptr<stored::DriverFolder> m_pFolder;
+};
+
+TEST_F(CliSettingsTest, AssignAndUnassignStoreWhatTheWindowStores) {
+    const struct {
+        const char* name;
+        bool fresh;  // no keys and no driver file yet
+        std::string host1, host2;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+        std::string errPart;  // for a refusal, which also leaves everything as it was
+        std::string after1, after2;
+    } cases[] = {
+        {"assign 1 on a fresh machine",
+         true,
+         "",
+         "",
+         {"assign", "1", "10.231.0.40"},
+         0,
+         "system #1 now uses the adapter at 10.231.0.40\n",
+         "",
+         "10.231.0.40",
+         ""},
+        {"unassign 1",
+         false,
+         "10.231.0.21",
+         "",
+         {"unassign", "1"},
+         0,
+         "system #1 now uses no adapter\n",
+         "",
+         "",
+         ""},
+        {"assign 2 while in use",
+         false,
+         "",
+         "10.231.0.22",
+         {"assign", "2", "10.231.0.42"},
+         0,
+         "system #2 now uses the adapter at 10.231.0.42\n",
+         "",
+         "",
+         "10.231.0.42"},
+        {"unassign 2 while not in use",
+         false,
+         "10.231.0.21",
+         "",
+         {"unassign", "2"},
+         0,
+         "system #2 now uses no adapter\n",
+         "",
+         "10.231.0.21",
+         ""},
+        {"assign 2 while not in use",
+         false,
+         "10.231.0.21",
+         "",
+         {"assign", "2", "10.231.0.42"},
+         1,
+         "",
+         "system #2 is not stored as in use",
+         "10.231.0.21",
+         ""},
+        {"unassign 2 while in use",
+         false,
+         "",
+         "10.231.0.22",
+         {"unassign", "2"},
+         1,
+         "",
+         "system #2 is stored as in use",
+         "",
+         "10.231.0.22"},
+        {"assign 1 an empty address",
+         false,
+         "10.231.0.21",
+         "",
+         {"assign", "1", ""},
+         1,
+         "",
+         "Please specify the IP address for system #1 !",
+         "10.231.0.21",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        if (!c.fresh)
+            Store(c.host1, c.host2);
+        const std::string before = stored::Snapshot(m_pFolder->IniPath());
+
+        CliRun run = RunCli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        if (c.errPart.empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
+            EXPECT_EQ(stored::Snapshot(m_pFolder->IniPath()), before) << "a refusal wrote";
+        }
+        ExpectSystem(1, c.after1);
+        ExpectSystem(2, c.after2);
+        EXPECT_EQ(m_pFolder->IniBytes(),
+                  IniText(IfType(c.after1), c.after1, c.fresh ? "500" : "250", IfType(c.after2),
+                          c.after2));
+        EXPECT_FALSE(stored::ExistsIn64BitView());
+        TearDown();
+    }
+}
+
+TEST_F(CliSettingsTest, ShowReadsBackWhatWasAssigned) {
+    ASSERT_EQ(RunCli({"assign", "1", "10.231.0.40"}).exitCode, 0);
+    const std::string ini = m_pFolder->IniPath();
+
+    CliRun json = RunCli({"show", "--format", "json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(json.err, "");
+    EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::parse(R"({
+        "driver_file": )" + nlohmann::json(ini).dump() + R"(,
+        "systems": [
+          {"system": 1, "in_use": true, "host": "10.231.0.40", "driver_section":
+            {"IFTYPE": "TessikBox", "HOST": "10.231.0.40", "SamplingInterval": "500"}},
+          {"system": 2, "in_use": false, "host": "", "driver_section":
+            {"IFTYPE": "NONE", "HOST": "", "SamplingInterval": "500"}}]})"));
+
+    CliRun table = RunCli({"show"});
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_EQ(table.out,
+              "System  In use  Host\n"
+              "------  ------  -----------\n"
+              "1       yes     10.231.0.40\n"
+              "2       no\n"
+              "\nDriver file: " +
+                  ini +
+                  "\n[SYSTEM-1]\nIFTYPE=TessikBox\nHOST=10.231.0.40\nSamplingInterval=500\n"
+                  "[SYSTEM-2]\nIFTYPE=NONE\nHOST=\nSamplingInterval=500\n");
+}
+
+TEST_F(CliSettingsTest, AnUnwritableDriverFileGivesFourAndNamesIt) {
+    // The data-system folder named in win.ini does not exist.
+    const std::string folder = m_pFolder->Folder() + "\\gone";
+    ::WriteProfileStringA("Ploven", "LocalPath", folder.c_str());
+    const std::string ini = folder + "\\qzdrv204.ini";
+
+    CliRun run = RunCli({"assign", "1", "10.231.0.40"});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "pellvane-cli: The configuration could not be saved completely:\n"
+              "- system #1: the driver file " +
+                  ini +
+                  "\n\nSaved:\n- system #1: the registry settings\n\n"
+                  "Check the access rights and save again.\n");
+    ExpectSystem(1, "10.231.0.40");
+}
+
+}  // namespace

@@ -20,7 +20,12 @@ bool AdapterSession::HasUsableNetwork() const {
         return false;
     const bool hostNameSocket =
         channel->socket != kInvalidSocket && channel->broadcastAddress.sin_family != 0;
-    return hostNameSocket || channel->GetFurtherCardCount() > 0;
+    if (!hostNameSocket && channel->GetFurtherCardCount() == 0)
+        return false;
+    // The host name may still resolve (from a hosts file) with every card
+    // down; a broadcast then reaches nobody.
+    DWORD addresses[1];
+    return Sockets().interface_addresses(addresses, 1) != 0;  // -1: cannot tell, so try
 }
 
 void AdapterSession::Discover(int seconds) {

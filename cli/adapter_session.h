@@ -25,8 +25,8 @@ public:
     AdapterSession(const AdapterSession&) = delete;
     AdapterSession& operator=(const AdapterSession&) = delete;
 
-    // False when the channel has no socket that can broadcast: no card with
-    // an IPv4 address, or none could be bound.
+    // False when no card is up with an IPv4 address, or the channel has no
+    // socket that can broadcast.
     bool HasUsableNetwork() const;
 
     void Discover(int seconds);

@@ -14,6 +14,9 @@ void AddConfigCommands(CLI::App& app, int& exitCode);
 
 // --seconds S: how long a discovery listens, as the window's two by default.
 void AddSecondsOption(CLI::App& command, int& seconds);
+constexpr char kNoNetworkMessage[] =
+    "no usable network: no network card is up with an IPv4 address, or none could be opened "
+    "for broadcasts";
 // "<who> answered within S seconds", for a discovery that found nobody (or
 // not the one asked for).
 std::string NoAnswerMessage(const std::string& who, int seconds);

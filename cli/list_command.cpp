@@ -37,7 +37,7 @@ std::string FormatListing(const std::vector<AdapterListing>& listings, const std
 int RunList(const ListOptions& options) {
     AdapterSession session;
     if (!session.HasUsableNetwork()) {
-        PrintError("no usable network: no network card could be opened for broadcasts");
+        PrintError(kNoNetworkMessage);
         return kExitNoNetwork;
     }
     session.Discover(options.seconds);

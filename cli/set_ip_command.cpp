@@ -58,7 +58,7 @@ int RunSetIp(const SetIpOptions& options) {
     if (!IsAcceptableNewAddress(options.address))
         return kExitRefused;
     if (!session.HasUsableNetwork()) {
-        PrintError("no usable network: no network card could be opened for broadcasts");
+        PrintError(kNoNetworkMessage);
         return kExitNoNetwork;
     }
     session.Discover(options.seconds);

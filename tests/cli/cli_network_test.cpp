@@ -116,6 +116,21 @@ TEST_F(CliNetworkTest, ListWithoutAnswersFailsWithNothingOnStandardOutput) {
     EXPECT_EQ(run.err, "pellvane-cli: no adapter answered within 1 second\n");
 }
 
+// A network namespace of its own, without any card up: the host name still
+// resolves from the hosts file, but nothing can be reached.
+TEST_F(CliNetworkTest, NoCardUpIsNoUsableNetwork) {
+    for (const char* command : {"list", "set-ip"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> args = {command};
+        if (std::string(command) == "set-ip")
+            args.insert(args.end(), {"00:1a:2b:3c:4d:5e", "10.231.0.120"});
+        CliRun run = RunCliThrough({"unshare", "-n"}, args);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("pellvane-cli: no usable network"), std::string::npos) << run.err;
+    }
+}
+
 TEST_F(CliNetworkTest, SetIpOutcomes) {
     const struct {
         const char* name;

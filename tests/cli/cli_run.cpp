@@ -88,8 +88,10 @@ HANDLE InheritableFile(const fs::path& path) {
 int Run(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
     const std::string program = ProgramPath();
     std::string commandLine = Quote(program);
-    for (const std::string& arg : args)
-        commandLine += " " + Quote(arg);
+    for (const std::string& arg : args) {
+        commandLine += ' ';
+        commandLine += Quote(arg);
+    }
     HANDLE outFile = InheritableFile(out);
     HANDLE errFile = InheritableFile(err);
     STARTUPINFOA startup = {};
@@ -118,20 +120,22 @@ int Run(const std::vector<std::string>& args, const fs::path& out, const fs::pat
     return static_cast<int>(code);
 }
 #else
-int Run(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
+int Run(const std::vector<std::string>& launcher, const std::vector<std::string>& args,
+        const fs::path& out, const fs::path& err) {
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argvText = {PELLVANE_CLI_PATH};
+    std::vector<std::string> argvText = launcher;
+    argvText.push_back(PELLVANE_CLI_PATH);
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argvText)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, PELLVANE_CLI_PATH, &files, nullptr, argv.data(), environ);
+    const int spawned = posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&files);
     if (spawned != 0)
         return -1;
@@ -155,11 +159,18 @@ int Run(const std::vector<std::string>& args, const fs::path& out, const fs::pat
 
 }  // namespace
 
-CliRun RunCli(const std::vector<std::string>& args) {
+namespace {
+
+CliRun Collect(const std::vector<std::string>& launcher, const std::vector<std::string>& args) {
     const fs::path out = OutputFile("out");
     const fs::path err = OutputFile("err");
     CliRun run;
+#ifdef _WIN32
+    (void)launcher;
     run.exitCode = Run(args, out, err);
+#else
+    run.exitCode = Run(launcher, args, out, err);
+#endif
     run.out = ReadFile(out);
     run.err = ReadFile(err);
     std::error_code ignored;
@@ -167,3 +178,16 @@ CliRun RunCli(const std::vector<std::string>& args) {
     fs::remove(err, ignored);
     return run;
 }
+
+}  // namespace
+
+CliRun RunCli(const std::vector<std::string>& args) {
+    return Collect({}, args);
+}
+
+#ifndef _WIN32
+CliRun RunCliThrough(const std::vector<std::string>& launcher,
+                     const std::vector<std::string>& args) {
+    return Collect(launcher, args);
+}
+#endif

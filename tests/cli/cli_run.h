@@ -12,3 +12,8 @@ struct CliRun {
 };
 
 CliRun RunCli(const std::vector<std::string>& args);
+#ifndef _WIN32
+// The same, started through `launcher` (a program and its arguments).
+CliRun RunCliThrough(const std::vector<std::string>& launcher,
+                     const std::vector<std::string>& args);
+#endif

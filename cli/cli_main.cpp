@@ -11,6 +11,7 @@
 #include "cli/messages.h"
 
 int main(int argc, char** argv) {
+    UseBinaryStreams();
     CLI::App app(
         "Finds the Tessik/AD adapters, changes their addresses and stores the HPLC "
         "systems' assignments.",

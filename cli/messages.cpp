@@ -2,6 +2,19 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+void UseBinaryStreams() {
+#ifdef _WIN32
+    // Text mode would turn every LF into CRLF, and CSV's CRLF into CR CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
 void PrintError(const std::string& text) {
     std::fprintf(stderr, "pellvane-cli: %s\n", text.c_str());
     std::fflush(stderr);

@@ -4,6 +4,10 @@
 
 #include <string>
 
+// Both streams write exactly the bytes given, on every platform: CSV lines
+// end in CRLF and every other line in LF, in a pipe and in a file alike.
+void UseBinaryStreams();
+
 // One line "pellvane-cli: <text>" on standard error.
 void PrintError(const std::string& text);
 

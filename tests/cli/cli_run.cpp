@@ -1,6 +1,5 @@
 #include "tests/cli/cli_run.h"
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,7 +8,6 @@
 #include <winsock2.h>
 #include <windows.h>
 #else
-#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,177 +15,96 @@
 extern char** environ;
 #endif
 
-#ifndef PELLVANE_CLI_PATH
-#error "PELLVANE_CLI_PATH must name pellvane-cli"
-#endif
-
 namespace fs = std::filesystem;
 
 namespace {
 
-// A set-ip listens up to ten seconds and waits one more; Wine may add a start.
-constexpr int kMostSeconds = 60;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 unsigned long ProcessId() {
 #ifdef _WIN32
-    return GetCurrentProcessId();
+    return ::GetCurrentProcessId();
 #else
     return static_cast<unsigned long>(getpid());
 #endif
 }
 
-fs::path OutputFile(const char* stream) {
-    static int s_count = 0;
-    return fs::temp_directory_path() / ("pv-cli-" + std::to_string(ProcessId()) + "-" +
-                                        std::to_string(++s_count) + "." + stream);
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 #ifdef _WIN32
-// One argument quoted the way the C runtime splits a command line again.
-std::string Quote(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
-        return arg;
-    std::string quoted = "\"";
-    size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, '\\');
-    return quoted + '"';
-}
-
-// The build names a Unix path; under Wine the Unix root is drive Z:.
-std::string ProgramPath() {
-    std::string path = PELLVANE_CLI_PATH;
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path.insert(0, "Z:");
-    }
-    return path;
-}
-
-HANDLE InheritableFile(const fs::path& path) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    return ::CreateFileA(path.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-int Run(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
-    const std::string program = ProgramPath();
-    std::string commandLine = Quote(program);
+// Output through files: Wine's helper processes would keep a pipe open.
+int Run(const std::vector<std::string>& args, std::vector<std::string>, const fs::path& out,
+        const fs::path& err) {
+    // The build names a Unix path; under Wine the Unix root is drive Z:.
+    std::string program = std::string("Z:") + fs::path(PELLVANE_CLI_PATH).make_preferred().string();
+    std::string commandLine = program;
     for (const std::string& arg : args) {
-        commandLine += ' ';
-        commandLine += Quote(arg);
+        commandLine += " \"";
+        commandLine += arg;
+        commandLine += '"';
     }
-    HANDLE outFile = InheritableFile(out);
-    HANDLE errFile = InheritableFile(err);
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    auto open = [&](const fs::path& path) {
+        return ::CreateFileA(path.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = outFile;
-    startup.hStdError = errFile;
+    startup.hStdOutput = open(out);
+    startup.hStdError = open(err);
     PROCESS_INFORMATION info = {};
-    const bool started =
-        outFile != INVALID_HANDLE_VALUE && errFile != INVALID_HANDLE_VALUE &&
-        ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
-    ::CloseHandle(outFile);
-    ::CloseHandle(errFile);
+    BOOL started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                    CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    ::CloseHandle(startup.hStdOutput);
+    ::CloseHandle(startup.hStdError);
     if (!started)
         return -1;
-    ::CloseHandle(info.hThread);
     DWORD code = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(info.hProcess, kMostSeconds * 1000) == WAIT_OBJECT_0)
+    if (::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
         ::GetExitCodeProcess(info.hProcess, &code);
     else
-        ::TerminateProcess(info.hProcess, static_cast<UINT>(-1));
-    ::WaitForSingleObject(info.hProcess, 10000);
+        ::TerminateProcess(info.hProcess, code);
+    ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
     return static_cast<int>(code);
 }
 #else
-int Run(const std::vector<std::string>& launcher, const std::vector<std::string>& args,
+int Run(const std::vector<std::string>& args, std::vector<std::string> argvText,
         const fs::path& out, const fs::path& err) {
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argvText = launcher;
     argvText.push_back(PELLVANE_CLI_PATH);
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argvText)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0)
-        return -1;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(kMostSeconds);
     int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (done < 0)
-            return -1;
-        if (std::chrono::steady_clock::now() > end) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        usleep(20000);
-    }
+    bool ran = posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0 &&
+               waitpid(pid, &status, 0) == pid;
+    posix_spawn_file_actions_destroy(&files);
+    return ran && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 #endif
 
 }  // namespace
 
-namespace {
-
-CliRun Collect(const std::vector<std::string>& launcher, const std::vector<std::string>& args) {
-    const fs::path out = OutputFile("out");
-    const fs::path err = OutputFile("err");
+CliRun RunCli(const std::vector<std::string>& args, std::vector<std::string> launcher) {
+    static int s_count = 0;
+    const std::string base = (fs::temp_directory_path() / "pv-cli-run-").string() +
+                             std::to_string(ProcessId()) + "-" + std::to_string(++s_count);
+    const fs::path out = base + ".out", err = base + ".err";
     CliRun run;
-#ifdef _WIN32
-    (void)launcher;
-    run.exitCode = Run(args, out, err);
-#else
-    run.exitCode = Run(launcher, args, out, err);
-#endif
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
+    run.exitCode = Run(args, std::move(launcher), out, err);
+    run.out = Slurp(out);
+    run.err = Slurp(err);
     std::error_code ignored;
     fs::remove(out, ignored);
     fs::remove(err, ignored);
     return run;
 }
-
-}  // namespace
-
-CliRun RunCli(const std::vector<std::string>& args) {
-    return Collect({}, args);
-}
-
-#ifndef _WIN32
-CliRun RunCliThrough(const std::vector<std::string>& launcher,
-                     const std::vector<std::string>& args) {
-    return Collect(launcher, args);
-}
-#endif

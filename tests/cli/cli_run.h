@@ -1,19 +1,16 @@
-// Runs pellvane-cli of this build as a separate program, as a user or a
-// script does, and collects what it wrote to each stream and its exit code.
+// Runs pellvane-cli of this build as a separate program, as a script does,
+// and collects its exit code and what it wrote to each stream.
 #pragma once
 
 #include <string>
 #include <vector>
 
 struct CliRun {
-    int exitCode = -1;  // -1: it could not start or did not end in time
+    int exitCode = -1;  // -1: it could not start or did not end
     std::string out;
     std::string err;
 };
 
-CliRun RunCli(const std::vector<std::string>& args);
-#ifndef _WIN32
-// The same, started through `launcher` (a program and its arguments).
-CliRun RunCliThrough(const std::vector<std::string>& launcher,
-                     const std::vector<std::string>& args);
-#endif
+// `launcher` (native only): a program that starts pellvane-cli, with its
+// arguments. Arguments must not hold quotes.
+CliRun RunCli(const std::vector<std::string>& args, std::vector<std::string> launcher = {});

@@ -21,9 +21,7 @@ int main(int argc, char** argv) {
     int exitCode = kExitDone;
     AddListCommand(app, exitCode);
     AddSetIpCommand(app, exitCode);
-#ifdef _WIN32
     AddConfigCommands(app, exitCode);
-#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -7,10 +7,9 @@
 
 void AddListCommand(CLI::App& app, int& exitCode);
 void AddSetIpCommand(CLI::App& app, int& exitCode);
-#ifdef _WIN32
-// show, assign and unassign: the settings exist only where the registry does.
+// show, assign and unassign: the settings exist only where the registry
+// does; the portable build names them and refuses them.
 void AddConfigCommands(CLI::App& app, int& exitCode);
-#endif
 
 // --seconds S: how long a discovery listens, as the window's two by default.
 void AddSecondsOption(CLI::App& command, int& seconds);

@@ -86,6 +86,13 @@ TEST_F(CliNetworkTest, FailuresPrintNothingOnStandardOutput) {
                          2,
                          "pellvane-cli: no usable network: no network card is up with an IPv4 "
                          "address, or none could be opened for broadcasts\n"});
+    // No registry here: the settings commands say so instead of failing as unknown words.
+    cases.push_back({"settings without a registry",
+                     {"assign", "1", "10.231.0.20"},
+                     {},
+                     1,
+                     "pellvane-cli: assign: the HPLC system settings are kept in the Windows "
+                     "registry; use pellvane-cli.exe on the workstation\n"});
 #endif
     for (const Case& c : cases) {
         CliRun run = RunCli(c.args, c.launcher);

@@ -3,12 +3,10 @@
 // "Save && Exit" run them, one system at a time.
 #ifdef _WIN32
 
-#include <cstdio>
-#include <new>
-
 #include <nlohmann/json.hpp>
 
 #include "app/adapter_config_app.h"
+#include "app/save_report.h"
 #include "cli/commands.h"
 #include "cli/driver_ini.h"
 #include "cli/exit_codes.h"
@@ -44,42 +42,15 @@ std::string SystemName(int n) {
     return "system #" + std::to_string(n);
 }
 
-// The window's notice for a save that did not reach both stores, for the
-// one system saved here.
-std::string IncompleteSaveText(int n, UINT failed, bool outOfMemory, const std::string& ini) {
-    const std::string why = outOfMemory ? " (not enough memory)" : "";
-    const bool keySaved = !(failed & CAdapterConfigApp::kSaveKeyFailed);
-    const bool iniSaved = !(failed & CAdapterConfigApp::kSaveDriverIniFailed) && !ini.empty();
-    std::string text = "The configuration could not be saved completely:";
-    if (!keySaved)
-        text += "\n- " + SystemName(n) + ": the registry settings" + why;
-    if (!iniSaved && !ini.empty())
-        text += "\n- " + SystemName(n) + ": the driver file " + ini + why;
-    if (keySaved || iniSaved)
-        text += "\n\nSaved:";
-    if (keySaved)
-        text += "\n- " + SystemName(n) + ": the registry settings";
-    if (iniSaved)
-        text += "\n- " + SystemName(n) + ": the driver file " + ini;
-    text += outOfMemory ? "\n\nClose other programs and save again."
-                        : "\n\nCheck the access rights and save again.";
-    return text;
-}
-
 // SaveSystem as "Save && Exit" calls it; the exit status and one result line.
 int Save(ConfigSession& session, int n, const std::string& host, const std::string& done) {
     CAdapterConfigApp& app = session.App();
-    UINT failed = 0;
-    bool outOfMemory = false;
-    try {
-        app.SaveSystem(n, CString(host.c_str()), &failed);
-    } catch (const std::bad_alloc&) {
-        // A save runs out of memory only before its first write.
-        failed = CAdapterConfigApp::kSaveKeyFailed | CAdapterConfigApp::kSaveDriverIniFailed;
-        outOfMemory = true;
-    }
-    if (failed) {
-        PrintError(IncompleteSaveText(n, failed, outOfMemory, app.m_strDriverIni.GetString()));
+    SaveOutcome outcome[3] = {};
+    outcome[n] = SaveSystemGuarded(app, n, CString(host.c_str()));
+    if (outcome[n].nFailed) {
+        char text[2048];
+        ComposeIncompleteSaveNotice(outcome, app.m_strDriverIni.GetString(), text, sizeof(text));
+        PrintError(text);
         return kExitNotWritten;
     }
     return PrintResult(done + '\n') ? kExitDone : kExitRefused;

@@ -1,11 +1,11 @@
 #include "ui/adapter_config_dlg.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <utility>
 
 #include "app/adapter_config_app.h"
+#include "app/save_report.h"
 #include "framework/menu.h"
 #include "framework/message_box.h"
 #include "net/adapter_table.h"
@@ -368,56 +368,14 @@ bool CAdapterConfigDlg::SaveBothSystems(const CString& host1, const CString& hos
     if (!app)
         return false;
     SaveOutcome outcome[3] = {};
-    for (int n = 1; n <= 2; ++n) {
-        try {
-            app->SaveSystem(n, n == 1 ? host1 : host2, &outcome[n].nFailed);
-        } catch (const std::bad_alloc&) {
-            // A save runs out of memory only before its first write.
-            outcome[n].nFailed =
-                CAdapterConfigApp::kSaveKeyFailed | CAdapterConfigApp::kSaveDriverIniFailed;
-            outcome[n].bOutOfMemory = true;
-        }
-    }
+    outcome[1] = SaveSystemGuarded(*app, 1, host1);
+    outcome[2] = SaveSystemGuarded(*app, 2, host2);
     if (outcome[1].nFailed == 0 && outcome[2].nFailed == 0)
         return true;
-    ReportIncompleteSave(outcome);
-    return false;
-}
-
-void CAdapterConfigDlg::ReportIncompleteSave(const SaveOutcome outcome[3]) {
-    // Composed without the heap, which may be what failed.
-    CAdapterConfigApp* app = App();
-    LPCSTR ini = app ? app->m_strDriverIni.GetString() : "";
-    char text[2048];
-    size_t used = 0;
-    auto add = [&](const char* format, auto... args) {
-        if (used < sizeof(text))
-            used += std::snprintf(text + used, sizeof(text) - used, format, args...);
-    };
-    bool outOfMemory = outcome[1].bOutOfMemory || outcome[2].bOutOfMemory;
-    add("%s", "The configuration could not be saved completely:");
-    for (int n = 1; n <= 2; ++n) {
-        const char* why = outcome[n].bOutOfMemory ? " (not enough memory)" : "";
-        if (outcome[n].nFailed & CAdapterConfigApp::kSaveKeyFailed)
-            add("\n- system #%d: the registry settings%s", n, why);
-        if ((outcome[n].nFailed & CAdapterConfigApp::kSaveDriverIniFailed) && ini[0])
-            add("\n- system #%d: the driver file %s%s", n, ini, why);
-    }
-    bool anySaved = false;
-    for (int n = 1; n <= 2; ++n) {
-        bool keySaved = !(outcome[n].nFailed & CAdapterConfigApp::kSaveKeyFailed);
-        bool iniSaved = !(outcome[n].nFailed & CAdapterConfigApp::kSaveDriverIniFailed) && ini[0];
-        if ((keySaved || iniSaved) && !anySaved)
-            add("%s", "\n\nSaved:");
-        anySaved = anySaved || keySaved || iniSaved;
-        if (keySaved)
-            add("\n- system #%d: the registry settings", n);
-        if (iniSaved)
-            add("\n- system #%d: the driver file %s", n, ini);
-    }
-    add("%s", outOfMemory ? "\n\nClose other programs and save again."
-                          : "\n\nCheck the access rights and save again.");
+    char text[2048];  // no heap: it may be what failed
+    ComposeIncompleteSaveNotice(outcome, app->m_strDriverIni.GetString(), text, sizeof(text));
     AfxMessageBox(text);
+    return false;
 }
 
 void CAdapterConfigDlg::AddAboutToSystemMenu() {

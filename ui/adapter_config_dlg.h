@@ -60,14 +60,9 @@ private:
     const AdapterRow* RowData(int row) const;
     // The rows in list order; the list holds only their count.
     std::vector<AdapterRow> m_rows;
-    // What one system's save could not write (CAdapterConfigApp::SaveFailure bits).
-    struct SaveOutcome {
-        UINT nFailed = 0;
-        bool bOutOfMemory = false;
-    };
+    // Saves both systems; false (after a notice naming what was not saved
+    // and what was) when either did not reach every store.
     bool SaveBothSystems(const CString& host1, const CString& host2);
-    // A notice naming what was not saved and what was.
-    void ReportIncompleteSave(const SaveOutcome outcome[3]);
 };
 
 // The bold 10-point Arial font both dialogs use for emphasis.

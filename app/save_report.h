@@ -1,0 +1,27 @@
+// Saving one HPLC system as "Save && Exit" does, and the notice for a save
+// that did not reach every store. The window and the console program share
+// both, so that they save and report alike.
+#pragma once
+
+#include <cstddef>
+
+#include "framework/cstring.h"
+
+class CAdapterConfigApp;
+
+struct SaveOutcome {
+    bool bAttempted = false;  // this system was saved (or tried)
+    UINT nFailed = 0;         // CAdapterConfigApp::SaveFailure bits
+    bool bOutOfMemory = false;
+};
+
+// SaveSystem(n, host), guarded: running out of memory (which stops a save
+// before its first write) counts as nothing written.
+SaveOutcome SaveSystemGuarded(CAdapterConfigApp& app, int n, const CString& host);
+
+// "The configuration could not be saved completely:", what was not saved,
+// then "Saved:" and what was, then what to do; only the systems that were
+// attempted are named. Composed in `text` without the heap, which may be
+// what failed. `ini` is the driver file's path ("" when none is known).
+void ComposeIncompleteSaveNotice(const SaveOutcome outcome[3], LPCSTR ini, char* text,
+                                 size_t capacity);

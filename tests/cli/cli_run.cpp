@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/process_text.h"
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <windows.h>
@@ -11,21 +13,12 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
-
-unsigned long ProcessId() {
-#ifdef _WIN32
-    return ::GetCurrentProcessId();
-#else
-    return static_cast<unsigned long>(getpid());
-#endif
-}
 
 std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -36,13 +29,11 @@ std::string Slurp(const fs::path& path) {
 // Output through files: Wine's helper processes would keep a pipe open.
 int Run(const std::vector<std::string>& args, std::vector<std::string>, const fs::path& out,
         const fs::path& err) {
-    // The build names a Unix path; under Wine the Unix root is drive Z:.
-    std::string program = std::string("Z:") + fs::path(PELLVANE_CLI_PATH).make_preferred().string();
-    std::string commandLine = program;
+    const std::string program = PlatformPath(PELLVANE_CLI_PATH);
+    std::string commandLine = QuoteArgument(program);
     for (const std::string& arg : args) {
-        commandLine += " \"";
-        commandLine += arg;
-        commandLine += '"';
+        commandLine += ' ';
+        commandLine += QuoteArgument(arg);
     }
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     auto open = [&](const fs::path& path) {
@@ -97,7 +88,7 @@ int Run(const std::vector<std::string>& args, std::vector<std::string> argvText,
 CliRun RunCli(const std::vector<std::string>& args, std::vector<std::string> launcher) {
     static int s_count = 0;
     const std::string base = (fs::temp_directory_path() / "pv-cli-run-").string() +
-                             std::to_string(ProcessId()) + "-" + std::to_string(++s_count);
+                             std::to_string(CurrentProcessId()) + "-" + std::to_string(++s_count);
     const fs::path out = base + ".out", err = base + ".err";
     CliRun run;
     run.exitCode = Run(args, std::move(launcher), out, err);

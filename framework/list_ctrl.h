@@ -33,20 +33,6 @@ public:
     BOOL SetBkColor(COLORREF color) const {
         return static_cast<BOOL>(SendMessage(LVM_SETBKCOLOR, 0, color));
     }
-    int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
-    // The new item's index, or -1.
-    int InsertItem(const LVITEMA* item) const {
-        return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(item)));
-    }
-    // The item data of `index`, or 0 when the index names no row.
-    DWORD_PTR GetItemData(int index) const {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = index;
-        if (!SendMessage(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-            return 0;
-        return static_cast<DWORD_PTR>(item.lParam);
-    }
     // The next item after `start` (-1: the first) in state `flags` (LVNI_*), or -1.
     int GetNextItem(int start, UINT flags) const {
         return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(start), flags));
@@ -66,12 +52,10 @@ public:
     BOOL RedrawItems(int first, int last) const {
         return static_cast<BOOL>(SendMessage(LVM_REDRAWITEMS, static_cast<WPARAM>(first), last));
     }
+    // An owner-data list's row count: it asks for each row's cells as it draws.
     void SetItemCount(int count) const {
         SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(count));
     }
-    void SetRedraw(BOOL redraw) const { SendMessage(WM_SETREDRAW, redraw); }
-    // Drawing switched back on does not by itself repaint what changed meanwhile.
-    void Invalidate(BOOL erase = TRUE) const { ::InvalidateRect(m_hWnd, nullptr, erase); }
 };
 
 #endif  // _WIN32

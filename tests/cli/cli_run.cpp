@@ -46,8 +46,10 @@ int Run(const std::vector<std::string>& args, std::vector<std::string>, const fs
     startup.hStdOutput = open(out);
     startup.hStdError = open(err);
     PROCESS_INFORMATION info = {};
-    BOOL started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                    CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    const bool started = CreateProcessRetried([&] {
+        return ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    });
     ::CloseHandle(startup.hStdOutput);
     ::CloseHandle(startup.hStdError);
     if (!started)

@@ -6,10 +6,31 @@
 
 #include <string>
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 unsigned long CurrentProcessId();
 std::string PlatformPath(std::string path);
 // What a Unix program started from here calls the same file.
 std::string UnixPath(std::string path);
 #ifdef _WIN32
 std::string QuoteArgument(const std::string& arg);
+
+// Runs `create` (a CreateProcessA call) again, at most twice more, while it
+// fails with ERROR_INTERNAL_ERROR: Wine now and then fails a process start
+// that way when another test program starts one at the same moment. Any
+// other failure, or a third internal error, is the caller's to report.
+template <typename Create>
+bool CreateProcessRetried(Create create) {
+    for (int attempt = 0;; ++attempt) {
+        if (create())
+            return true;
+        if (::GetLastError() != ERROR_INTERNAL_ERROR || attempt == 2)
+            return false;
+    }
+}
 #endif

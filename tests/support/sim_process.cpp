@@ -191,8 +191,10 @@ bool SimulatorProcess::Spawn(const std::string& program, const std::vector<std::
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
+    if (!CreateProcessRetried([&] {
+            return CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                  nullptr, nullptr, &startup, &info);
+        })) {
         m_strError =
             "cannot start " + program + " (error " + std::to_string(::GetLastError()) + ")";
         return false;

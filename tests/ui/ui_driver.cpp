@@ -39,6 +39,14 @@ void SendMouse(POINT screen, DWORD flags) {
     ::SendInput(1, &input, sizeof(input));
 }
 
+INPUT KeyInput(WORD virtualKey, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
 struct TopWindowSearch {
     const char* title;
     DWORD processId;
@@ -252,13 +260,7 @@ void ClickItem(HWND dialog, int id) {
 
 void PressKey(WORD virtualKey, WORD modifier) {
     std::vector<INPUT> inputs;
-    auto add = [&](WORD key, DWORD flags) {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.dwFlags = flags;
-        inputs.push_back(input);
-    };
+    auto add = [&](WORD key, DWORD flags) { inputs.push_back(KeyInput(key, flags)); };
     if (modifier)
         add(modifier, 0);
     add(virtualKey, 0);
@@ -266,6 +268,27 @@ void PressKey(WORD virtualKey, WORD modifier) {
     if (modifier)
         add(modifier, KEYEVENTF_KEYUP);
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+long TypeText(const std::string& text) {
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD key, DWORD flags) { inputs.push_back(KeyInput(key, flags)); };
+    long releases = 0;
+    for (char ch : text) {
+        SHORT scan = ::VkKeyScanA(ch);
+        if (scan == -1 || (HIBYTE(scan) & ~1) != 0)
+            return 0;
+        bool shifted = (HIBYTE(scan) & 1) != 0;
+        if (shifted)
+            add(VK_SHIFT, 0);
+        add(LOBYTE(scan), 0);
+        add(LOBYTE(scan), KEYEVENTF_KEYUP);
+        if (shifted)
+            add(VK_SHIFT, KEYEVENTF_KEYUP);
+        releases += shifted ? 2 : 1;
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return releases;
 }
 
 // --- list view ----------------------------------------------------------------------

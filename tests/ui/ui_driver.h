@@ -70,6 +70,11 @@ void ClickItem(HWND dialog, int id);
 // A key pressed and released, sent to whichever window has the keyboard focus;
 // with `modifier` (such as VK_SHIFT) held down meanwhile.
 void PressKey(WORD virtualKey, WORD modifier = 0);
+// Types `text` on the keyboard layout in use, in one batch of input: each
+// character's key pressed and released, with Shift around it where the layout
+// needs it. Returns the number of key releases sent; 0, sending nothing, when
+// a character has no key or needs more than Shift.
+long TypeText(const std::string& text);
 
 // --- list view (in this process) -------------------------------------------------
 

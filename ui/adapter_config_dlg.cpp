@@ -300,11 +300,11 @@ LRESULT CAdapterConfigDlg::OnGetDispInfoList(NMHDR* header) {
 }
 
 // The list asks its owner to find a row, above all for the characters typed
-// into it, and selects the row answered: the search a list with items of its
-// own makes. An unanswered request reads as row 0, which would move the
-// selection and the tracked row there on any key; no match is -1, which moves
-// nothing. The list's own key search sends a prefix, the start row (the
-// one after the focused row, for a first character) and asks to wrap around.
+// into it, and selects the row answered; this searches as a list with items
+// of its own does. An unanswered request reads as row 0, which would move the
+// selection and the tracked row there on any key; -1 (no match) moves
+// nothing. The list's key search asks for a prefix from the row after the
+// focused one (from the focused one for a longer text), wrapping around.
 LRESULT CAdapterConfigDlg::OnFindItemList(NMHDR* header) {
     const auto* find = reinterpret_cast<const NMLVFINDITEMA*>(header);
     const UINT flags = find->lvfi.flags;

@@ -88,13 +88,12 @@ public:
     }
     // Characters typed on the keyboard into whatever has the focus.
     bool Type(const std::string& text) {
-        long target = m_tracker.Releases();
-        long releases = ui::TypeText(text);
-        if (releases == 0) {
+        long target = m_tracker.Releases() + static_cast<long>(text.size());
+        if (!ui::TypeText(text)) {
             ADD_FAILURE() << "no keys type \"" << text << "\"";
             return false;
         }
-        return m_tracker.WaitForReleases(target + releases, m_hWnd);
+        return m_tracker.WaitForReleases(target, m_hWnd);
     }
     int FocusedRow() const {
         return static_cast<int>(::SendMessageA(m_hList, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));

@@ -270,25 +270,17 @@ void PressKey(WORD virtualKey, WORD modifier) {
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-long TypeText(const std::string& text) {
+bool TypeText(const std::string& text) {
     std::vector<INPUT> inputs;
-    auto add = [&](WORD key, DWORD flags) { inputs.push_back(KeyInput(key, flags)); };
-    long releases = 0;
     for (char ch : text) {
-        SHORT scan = ::VkKeyScanA(ch);
-        if (scan == -1 || (HIBYTE(scan) & ~1) != 0)
-            return 0;
-        bool shifted = (HIBYTE(scan) & 1) != 0;
-        if (shifted)
-            add(VK_SHIFT, 0);
-        add(LOBYTE(scan), 0);
-        add(LOBYTE(scan), KEYEVENTF_KEYUP);
-        if (shifted)
-            add(VK_SHIFT, KEYEVENTF_KEYUP);
-        releases += shifted ? 2 : 1;
+        SHORT key = ::VkKeyScanA(ch);
+        if (key == -1 || HIBYTE(key) != 0)
+            return false;
+        inputs.push_back(KeyInput(LOBYTE(key), 0));
+        inputs.push_back(KeyInput(LOBYTE(key), KEYEVENTF_KEYUP));
     }
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    return releases;
+    return true;
 }
 
 // --- list view ----------------------------------------------------------------------

@@ -70,11 +70,10 @@ void ClickItem(HWND dialog, int id);
 // A key pressed and released, sent to whichever window has the keyboard focus;
 // with `modifier` (such as VK_SHIFT) held down meanwhile.
 void PressKey(WORD virtualKey, WORD modifier = 0);
-// Types `text` on the keyboard layout in use, in one batch of input: each
-// character's key pressed and released, with Shift around it where the layout
-// needs it. Returns the number of key releases sent; 0, sending nothing, when
-// a character has no key or needs more than Shift.
-long TypeText(const std::string& text);
+// Types `text` on the keyboard layout in use, each character's key pressed
+// and released, all in one batch of input; false, sending nothing, when a
+// character needs more than its key (Shift, AltGr) or has none.
+bool TypeText(const std::string& text);
 
 // --- list view (in this process) -------------------------------------------------
 

@@ -20,6 +20,8 @@ constexpr COLORREF kListTextBackground = RGB(184, 176, 160);
 constexpr COLORREF kListBackground = RGB(196, 196, 196);
 constexpr COLORREF kLabelText = RGB(0, 0, 96);
 constexpr COLORREF kHostText = RGB(0, 96, 0);
+// LVFI_SUBSTRING (newer than the headers here) asks for what LVFI_PARTIAL does.
+constexpr UINT kFindSubstring = 0x0004;
 constexpr DWORD kListExtendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINEHOT;
 
 CAdapterConfigApp* App() {
@@ -35,6 +37,31 @@ int ScaledForScreen(int pixelsAt96) {
     if (dc)
         ::ReleaseDC(nullptr, dc);
     return dpi > 96 ? ::MulDiv(pixelsAt96, dpi, 96) : pixelsAt96;
+}
+
+// The text a find request seeks, in the program's code page. False when a
+// UTF-16 request holds a character the code page lacks: no row's text can
+// hold it either, and a substitute character must not match by accident.
+bool SoughtText(const NMHDR* header, CString& sought) {
+    if (header->code == LVN_ODFINDITEMA) {
+        LPCSTR text = reinterpret_cast<const NMLVFINDITEMA*>(header)->lvfi.psz;
+        sought = text ? text : "";
+        return true;
+    }
+    LPCWSTR wide = reinterpret_cast<const NMLVFINDITEMW*>(header)->lvfi.psz;
+    if (!wide || !wide[0]) {
+        sought.Empty();
+        return true;
+    }
+    BOOL substituted = FALSE;
+    int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr,
+                                     &substituted);
+    if (size <= 1 || substituted)
+        return false;
+    int written = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1,
+                                        sought.GetBuffer(size - 1), size, nullptr, &substituted);
+    sought.ReleaseBuffer(written > 0 ? written - 1 : 0);
+    return written > 0 && !substituted;
 }
 
 }  // namespace
@@ -145,6 +172,10 @@ bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
             return true;
         case NM_RCLICK:
             result = OnRClickList(header);
+            return true;
+        case LVN_ODFINDITEMA:
+        case LVN_ODFINDITEMW:
+            result = OnFindItemList(header);
             return true;
         default:
             return false;
@@ -266,6 +297,38 @@ LRESULT CAdapterConfigDlg::OnGetDispInfoList(NMHDR* header) {
         ::lstrcpynA(item.pszText, text, item.cchTextMax);
     }
     return 0;
+}
+
+// The list asks its owner to find a row, above all for the characters typed
+// into it, and selects the row answered; this searches as a list with items
+// of its own does. An unanswered request reads as row 0, which would move the
+// selection and the tracked row there on any key; -1 (no match) moves
+// nothing. The list's key search asks for a prefix from the row after the
+// focused one (from the focused one for a longer text), wrapping around.
+LRESULT CAdapterConfigDlg::OnFindItemList(NMHDR* header) {
+    const auto* find = reinterpret_cast<const NMLVFINDITEMA*>(header);
+    const UINT flags = find->lvfi.flags;
+    // Wine's key search sends LVFI_PARTIAL without LVFI_STRING. The rows have
+    // no item data or positions of their own to be found by.
+    const bool prefix = (flags & (LVFI_PARTIAL | kFindSubstring)) != 0;
+    if (!prefix && !(flags & LVFI_STRING))
+        return -1;
+    const int count = static_cast<int>(m_rows.size());
+    const int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
+    const int searched = (flags & LVFI_WRAP) ? count : count - start;
+    try {
+        CString sought;
+        if (!SoughtText(header, sought))
+            return -1;
+        for (int i = 0; i < searched; ++i) {
+            int row = (start + i) % count;
+            if (m_rows[row].IpTextMatches(sought, prefix))
+                return row;
+        }
+    } catch (const std::bad_alloc&) {
+        // Found nothing: the selection stays where the user put it.
+    }
+    return -1;
 }
 
 LRESULT CAdapterConfigDlg::OnItemChangedList(NMHDR* header) {

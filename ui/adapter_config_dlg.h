@@ -53,6 +53,8 @@ private:
     LRESULT OnItemChangedList(NMHDR* header);
     LRESULT OnDblClkList(NMHDR* header);
     LRESULT OnRClickList(NMHDR* header);
+    // The row whose IP text the list's find request matches, or -1.
+    LRESULT OnFindItemList(NMHDR* header);
     bool OnContextMenu(HWND window, LPARAM position);
     // The row menu with its top-left corner at `screenPoint`; its command
     // comes back to this window.

@@ -2,6 +2,16 @@
 
 #include "net/adapter_record.h"
 
+namespace {
+
+char UpperCase(char ch) {
+    // CharUpperA takes a single character in the pointer's low word.
+    auto single = reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<unsigned char>(ch)));
+    return static_cast<char>(reinterpret_cast<ULONG_PTR>(::CharUpperA(single)));
+}
+
+}  // namespace
+
 bool AdapterRow::GetText(int column, CString& text) const {
     if (!m_pRecord)
         return false;
@@ -18,4 +28,18 @@ bool AdapterRow::GetText(int column, CString& text) const {
         default:
             return false;
     }
+}
+
+bool AdapterRow::IpTextMatches(const CString& sought, bool prefix) const {
+    CString text;
+    if (!GetText(0, text))
+        return false;
+    int length = sought.GetLength();
+    if (prefix ? text.GetLength() < length : text.GetLength() != length)
+        return false;
+    for (int i = 0; i < length; ++i) {
+        if (UpperCase(text[i]) != UpperCase(sought[i]))
+            return false;
+    }
+    return true;
 }

@@ -18,4 +18,7 @@ struct AdapterRow {
 
     // The text of column 0 (IP), 1 (MAC) or 2 (status); false for any other.
     bool GetText(int column, CString& text) const;
+    // Whether the IP text is `sought` or, with `prefix`, starts with it;
+    // without case, as a list compares the texts of its own items.
+    bool IpTextMatches(const CString& sought, bool prefix) const;
 };

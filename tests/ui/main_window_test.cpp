@@ -42,6 +42,8 @@ const char kAdapterC[] = "10.231.0.23,0A:BC:DE:F0:00:03";
 const char kRowA[] = "10.231.0.21 | 00:1a:2b:cd:ef:01 | Ready";
 const char kRowB[] = "10.231.0.22 | 00:1a:2b:cd:ef:02 | Controlled by 10.231.0.77";
 const char kRowC[] = "10.231.0.23 | 0a:bc:de:f0:00:03 | Ready";
+const char kAdapterD[] = "10.231.0.24,00:1A:2B:CD:EF:04";
+const char kRowD[] = "10.231.0.24 | 00:1a:2b:cd:ef:04 | Ready";
 
 using Rows = std::vector<std::string>;
 
@@ -83,6 +85,15 @@ public:
     }
     bool Press(WORD key, WORD modifier = 0) {
         return Input(1, [&] { ui::PressKey(key, modifier); });
+    }
+    // Characters typed on the keyboard into whatever has the focus.
+    bool Type(const std::string& text) {
+        long target = m_tracker.Releases() + static_cast<long>(text.size());
+        if (!ui::TypeText(text)) {
+            ADD_FAILURE() << "no keys type \"" << text << "\"";
+            return false;
+        }
+        return m_tracker.WaitForReleases(target, m_hWnd);
     }
     int FocusedRow() const {
         return static_cast<int>(::SendMessageA(m_hList, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
@@ -492,6 +503,55 @@ TEST_F(MainWindowTest, ContextMenuKeyAndShiftF10OpenTheRowMenuAtTheFocusedRow) {
     });
 }
 
+// The list searches its rows' addresses for what is typed into it; each test
+// types into a fresh window, so no earlier key joins the search.
+TEST_F(MainWindowTest, TypingTheStartOfAnAddressSelectsAndTracksThatRow) {
+    StartAdapters({kAdapterA, kAdapterB, kAdapterC, kAdapterD});
+
+    RunWindow([&](MainWindow& window) {
+        ASSERT_EQ(window.ListRows(), (Rows{kRowA, kRowB, kRowC, kRowD}));
+        // Typed in one batch, the characters make one search: the first from
+        // the row after the clicked one (finding D), the longer texts from
+        // the row found, around the end back to B.
+        ASSERT_TRUE(window.ClickRow(2));
+        ASSERT_EQ(window.FocusId(), IDC_ADAPTER_LIST);
+        ASSERT_TRUE(window.Type("10.231.0.22"));
+        EXPECT_EQ(window.FocusedRow(), 1);
+        EXPECT_TRUE(ui::IsRowSelected(window.List(), 1));
+        EXPECT_EQ(ui::SelectedRowCount(window.List()), 1);
+        ASSERT_TRUE(window.ChooseFromMenu(0));
+        EXPECT_EQ(window.Text(IDC_HOST_SYSTEM1), "10.231.0.22");
+
+        ASSERT_TRUE(window.Click(IDCANCEL));
+        EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
+    });
+}
+
+TEST_F(MainWindowTest, TypingWhatNoAddressStartsWithKeepsTheRowSetIpAddressActsOn) {
+    StartAdapters({kAdapterA, kAdapterB, kAdapterC});
+
+    RunWindow([&](MainWindow& window) {
+        ASSERT_EQ(window.ListRows(), (Rows{kRowA, kRowB, kRowC}));
+        ASSERT_TRUE(window.ClickRow(1));
+        ASSERT_EQ(window.FocusId(), IDC_ADAPTER_LIST);
+        ASSERT_TRUE(window.Type("z"));
+        EXPECT_EQ(window.FocusedRow(), 1);
+        EXPECT_TRUE(ui::IsRowSelected(window.List(), 1));
+        EXPECT_EQ(ui::SelectedRowCount(window.List()), 1);
+
+        ASSERT_TRUE(window.Click(IDC_SET_IP_ADDRESS));
+        HWND change = ui::WaitForTopWindow(kChangeTitle, ::GetCurrentProcessId());
+        ASSERT_NE(change, nullptr) << "\"Set IP Address\" opened nothing";
+        EXPECT_EQ(ui::GetItemText(change, IDC_CURRENT_ADDRESS), "10.231.0.22");
+        EXPECT_EQ(ui::GetItemText(change, IDC_MAC_ADDRESS), "00:1a:2b:cd:ef:02");
+        ASSERT_TRUE(window.ClickIn(change, IDCANCEL));
+        ASSERT_TRUE(ui::WaitForWindowGone(change));
+
+        ASSERT_TRUE(window.Click(IDCANCEL));
+        EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
+    });
+}
+
 TEST_F(MainWindowTest, UpdateKeepsEveryRowInPlaceAndFocusesTheList) {
     m_pFolder->WriteIni("[Columns]\r\nOven=40\r\n");
     StartAdapters({kAdapterA, kAdapterB, kAdapterC});
@@ -503,13 +563,12 @@ TEST_F(MainWindowTest, UpdateKeepsEveryRowInPlaceAndFocusesTheList) {
         // Next time a new adapter answers first, B is no longer controlled
         // and C has stopped answering.
         m_sim.Stop();
-        StartAdapters({"10.231.0.24,00:1A:2B:CD:EF:04", "10.231.0.22,00:1A:2B:CD:EF:02", kAdapterA,
-                       kAdapterC},
+        StartAdapters({kAdapterD, "10.231.0.22,00:1A:2B:CD:EF:02", kAdapterA, kAdapterC},
                       {"--silent", "0A:BC:DE:F0:00:03"});
         ASSERT_TRUE(window.Click(IDC_UPDATE));
         EXPECT_EQ(window.FocusId(), IDC_ADAPTER_LIST);
-        EXPECT_EQ(window.ListRows(), (Rows{kRowA, "10.231.0.22 | 00:1a:2b:cd:ef:02 | Ready", kRowC,
-                                           "10.231.0.24 | 00:1a:2b:cd:ef:04 | Ready"}));
+        EXPECT_EQ(window.ListRows(),
+                  (Rows{kRowA, "10.231.0.22 | 00:1a:2b:cd:ef:02 | Ready", kRowC, kRowD}));
         EXPECT_EQ(ui::SelectedRowCount(window.List()), 0);
         // The tracked index outlives the refresh and still names adapter A.
         ASSERT_TRUE(window.ChooseFromMenu(0));

@@ -39,6 +39,14 @@ void SendMouse(POINT screen, DWORD flags) {
     ::SendInput(1, &input, sizeof(input));
 }
 
+INPUT KeyInput(WORD virtualKey, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
 struct TopWindowSearch {
     const char* title;
     DWORD processId;
@@ -252,13 +260,7 @@ void ClickItem(HWND dialog, int id) {
 
 void PressKey(WORD virtualKey, WORD modifier) {
     std::vector<INPUT> inputs;
-    auto add = [&](WORD key, DWORD flags) {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.dwFlags = flags;
-        inputs.push_back(input);
-    };
+    auto add = [&](WORD key, DWORD flags) { inputs.push_back(KeyInput(key, flags)); };
     if (modifier)
         add(modifier, 0);
     add(virtualKey, 0);
@@ -266,6 +268,19 @@ void PressKey(WORD virtualKey, WORD modifier) {
     if (modifier)
         add(modifier, KEYEVENTF_KEYUP);
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+bool TypeText(const std::string& text) {
+    std::vector<INPUT> inputs;
+    for (char ch : text) {
+        SHORT key = ::VkKeyScanA(ch);
+        if (key == -1 || HIBYTE(key) != 0)
+            return false;
+        inputs.push_back(KeyInput(LOBYTE(key), 0));
+        inputs.push_back(KeyInput(LOBYTE(key), KEYEVENTF_KEYUP));
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return true;
 }
 
 // --- list view ----------------------------------------------------------------------

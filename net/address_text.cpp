@@ -24,26 +24,19 @@ bool IsSpace(char c) {
 bool IsNumberForm(const char* begin, const char* end) {
     if (begin == end)
         return false;
-    bool onlyDigitsAndDots = true;
-    bool hexPart = false;
     for (const char* part = begin; part <= end;) {
         const char* partEnd = part;
         while (partEnd < end && *partEnd != '.')
             ++partEnd;
-        const char* digits = part;
-        bool hex = partEnd - part >= 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X');
-        if (hex) {
-            digits += 2;
-            hexPart = true;
-        }
-        for (const char* c = digits; c < partEnd; ++c) {
+        const bool hex =
+            partEnd - part >= 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X');
+        for (const char* c = hex ? part + 2 : part; c < partEnd; ++c) {
             if (hex ? !IsHexDigit(*c) : !IsDigit(*c))
                 return false;
-            onlyDigitsAndDots = onlyDigitsAndDots && IsDigit(*c);
         }
         part = partEnd + 1;
     }
-    return onlyDigitsAndDots || hexPart;
+    return true;
 }
 
 // Exactly four decimal numbers 0-255, no leading zeros, nothing else.

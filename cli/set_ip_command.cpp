@@ -7,6 +7,7 @@
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "net/address_change.h"
+#include "net/address_text.h"
 #include "net/broadcast_channel.h"
 
 namespace {
@@ -31,6 +32,10 @@ bool IsAcceptableNewAddress(const std::string& text) {
     if (text.size() > kNewAddressMaxChars) {
         PrintError("the new address is longer than " + std::to_string(kNewAddressMaxChars) +
                    " characters");
+        return false;
+    }
+    if (IsAmbiguousNumericAddress(text.c_str())) {
+        PrintError(kAddressFormNotice);
         return false;
     }
     sockaddr_in resolved;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "net/address_text.h"
 #include "net/broadcast_channel.h"
 
 static_assert(sizeof(kAddressChangeTag) == 14, "the tag is sent with its NUL");
@@ -33,6 +34,9 @@ int SendAddressChange(LPCSTR text, AdapterRecord& record) {
     if (record.family != kFamilyIPv4)
         return -1;  // not a record a discovery made: its hardware field means nothing
 
+    // The parser would send another address than the one the text reads as.
+    if (IsAmbiguousNumericAddress(text))
+        return -1;
     sockaddr_in resolved;
     if (ResolveAddress(text, resolved) != 0 || resolved.sin_family != AF_INET)
         return -1;

@@ -36,7 +36,8 @@ bool IsAddressChangeAnswer(const BYTE* data, int length);
 // (224.0.0.0 and above). Network order.
 bool IsAssignableAdapterAddress(DWORD networkOrder);
 
-// Resolves `text` (dotted address or host name), sends the request for
+// Resolves `text` (dotted address or host name; a number in any other form
+// is refused, net/address_text.h), sends the request for
 // `record`'s adapter through every card and waits at most one second for its
 // confirmation on any of them.
 // 0 when the adapter confirmed; the record then holds the new address.

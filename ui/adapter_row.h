@@ -12,8 +12,8 @@ struct AdapterRow {
     // The adapter table index this row shows; the change-address dialog
     // finds the record again by it.
     int m_nTableIndex = -1;
-    // The address a confirmed change gave the adapter, as the user typed it;
-    // empty until then, and the record's address is shown.
+    // The address a confirmed change gave the adapter, in dotted decimal as
+    // it was sent; empty until then, and the record's address is shown.
     CString m_strChangedIp;
 
     // The text of column 0 (IP), 1 (MAC) or 2 (status); false for any other.

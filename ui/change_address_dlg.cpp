@@ -1,10 +1,13 @@
 #include "ui/change_address_dlg.h"
 
+#include <cstring>
 #include <utility>
 
 #include "app/adapter_config_app.h"
 #include "framework/message_box.h"
 #include "net/adapter_table.h"
+#include "net/address_text.h"
+#include "net/broadcast_channel.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
 
@@ -21,6 +24,17 @@ AdapterRecord* FindAdapterRecord(int index) {
     if (!table || index < 0 || index >= table->GetCount())
         return nullptr;
     return table->GetAt(index);
+}
+
+// The dotted decimal text of the address `text` resolves to, as the exchange
+// resolves it; empty when it does not resolve to an IPv4 address.
+CString ResolvedAddressText(const CString& text) {
+    sockaddr_in resolved;
+    if (ResolveAddress(text, resolved) != 0 || resolved.sin_family != AF_INET)
+        return CString();
+    DWORD address = 0;
+    std::memcpy(&address, &resolved.sin_addr, sizeof(address));
+    return FormatIPv4(address);
 }
 
 }  // namespace
@@ -57,6 +71,10 @@ void CChangeAddressDlg::OnOK() {
         AfxMessageBox("Please specify the new IP address !");
         return;
     }
+    if (IsAmbiguousNumericAddress(m_strNewAddress)) {
+        AfxMessageBox(kAddressFormNotice);
+        return;
+    }
     CString question;
     question.Format("Change IP address from [%s] to [%s]?", m_strIpAddress.GetString(),
                     m_strNewAddress.GetString());
@@ -66,8 +84,11 @@ void CChangeAddressDlg::OnOK() {
     // No record at the row's table index means nothing was changed: say so and
     // stay open rather than close as if the change had been made.
     AdapterRecord* record = FindAdapterRecord(m_nTableIndex);
-    CString strSent = m_strNewAddress;  // taken before sending, so the record below needs no memory
-    if (!record || !record->ChangeAddress(strSent)) {
+    // A host name is resolved here, once, and its address sent as dotted
+    // text: the row then shows the address the adapter took, and the text
+    // exists before sending, so nothing below needs memory.
+    CString strSent = record ? ResolvedAddressText(m_strNewAddress) : CString();
+    if (strSent.IsEmpty() || !record->ChangeAddress(strSent)) {
         AfxMessageBox("Failed to change by the new IP Address !");
         return;
     }

@@ -27,7 +27,7 @@ public:
     int m_nRow;
     int m_nTableIndex;
     CString m_strNewAddress;  // field 1008
-    CString m_strIpAddress;   // static 1006; the new address after a confirmed change
+    CString m_strIpAddress;   // static 1006; after a confirmed change, the address sent (dotted)
     CString m_strMacAddress;  // static 1007
 
 protected:

@@ -103,6 +103,9 @@ TEST_F(CliNetworkTest, FailuresPrintNothingOnStandardOutput) {
 }
 
 TEST_F(CliNetworkTest, SetIpOutcomes) {
+    const char* kFormNotice =
+        "pellvane-cli: Please enter the new IP address as four numbers from 0 to 255 separated by "
+        "dots, without leading zeros (for example 10.231.0.33).\n";
     const struct {
         const char* name;
         const char* simulator;  // an extra option, or ""
@@ -111,24 +114,32 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         int exitCode;
         const char* out;
         const char* errPart;
-        bool sent;
+        const char* request;  // what reached the simulator, or null for nothing
     } cases[] = {
+        {"host name: the address it resolved to", "", "00:1a:2b:3c:4d:5e", "pellvane-ws", 0,
+         "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 10.231.0.1. "
+         "Power Off/On the Tessik/ADC.\n",
+         "",
+         " len 28: 50 52 55 58 20 49 46 43 4f 4e 46 49 47 00 00 00 "
+         "0a e7 00 01 00 1a 2b 3c 4d 5e a1 a2\n"},
         {"confirmed, MAC in capitals with dashes", "", "00-1A-2B-3C-4D-5E", "10.231.0.120", 0,
          "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 10.231.0.120. "
          "Power Off/On the Tessik/ADC.\n",
-         "", true},
+         "", kChangeRequest},
         {"not confirmed", "--ignore-change", "00:1a:2b:3c:4d:5e", "10.231.0.120", 3, "",
-         "did not confirm the change to 10.231.0.120", true},
+         "did not confirm the change to 10.231.0.120", kChangeRequest},
         {"unknown MAC", "", "00:1a:2b:3c:4d:60", "10.231.0.120", 3, "",
-         "no adapter with MAC 00:1a:2b:3c:4d:60 answered within 1 second", false},
+         "no adapter with MAC 00:1a:2b:3c:4d:60 answered within 1 second", nullptr},
         {"same suffix, other maker", "", "02:1a:2b:3c:4d:5e", "10.231.0.120", 3, "",
-         "no adapter with MAC 02:1a:2b:3c:4d:5e", false},
+         "no adapter with MAC 02:1a:2b:3c:4d:5e", nullptr},
         {"empty address", "", "00:1a:2b:3c:4d:5e", "", 1, "", "Please specify the new IP address !",
-         false},
+         nullptr},
         {"multicast", "", "00:1a:2b:3c:4d:5e", "224.0.0.1", 1, "", "not an address an adapter",
-         false},
+         nullptr},
         {"unresolvable", "", "00:1a:2b:3c:4d:5e", "no-such-adapter.invalid", 1, "",
-         "neither an IPv4 address nor a known host name", false},
+         "neither an IPv4 address nor a known host name", nullptr},
+        {"zero-padded", "", "00:1a:2b:3c:4d:5e", "10.231.0.0120", 1, "", kFormNotice, nullptr},
+        {"short form", "", "00:1a:2b:3c:4d:5e", "10.120", 1, "", kFormNotice, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -141,8 +152,10 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
         EXPECT_EQ(run.err.empty(), !*c.errPart) << run.err;
         const std::string log = m_sim.ReadLog();
-        EXPECT_EQ(log.find(c.sent ? kChangeRequest : " len 28: ") != std::string::npos, c.sent)
-            << log;
+        if (c.request)
+            EXPECT_NE(log.find(c.request), std::string::npos) << log;
+        else
+            EXPECT_EQ(log.find(" len 28: "), std::string::npos) << log;
     }
 }
 

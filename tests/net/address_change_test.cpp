@@ -254,7 +254,8 @@ TEST_F(AddressChangeTest, FailedSendIsReportedAndTheWaitStillRuns) {
 TEST_F(AddressChangeTest, UnresolvableOrRefusedAddressesSendNothing) {
     OpenWorkingChannel();
     // Dotted texts the library parses, and names it resolves, to addresses no
-    // adapter may take; and a name that does not resolve at all.
+    // adapter may take; numbers it reads otherwise than they read; and a
+    // name that does not resolve at all.
     struct Case {
         const char* text;
         Bytes lookup;
@@ -270,6 +271,9 @@ TEST_F(AddressChangeTest, UnresolvableOrRefusedAddressesSendNothing) {
         {"240.0.0.1", {}},
         {"255.255.255.255", {255, 255, 255, 255}},  // left to the host-name lookup
         {"localhost", {127, 0, 0, 1}},
+        {"10.231.0.077", {}},
+        {"10.77", {}},
+        {"0x0a.231.0.77", {}},
     };
     auto start = Clock::now();
     for (const Case& c : cases) {

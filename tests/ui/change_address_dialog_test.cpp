@@ -148,6 +148,19 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDOK));
             EXPECT_TRUE(::IsWindowVisible(dialog));
 
+            // A number the socket library would read otherwise (033 is octal)
+            // is refused before anything is asked or sent.
+            ui::SetFieldText(dialog, IDC_NEW_ADDRESS, "10.231.0.033");
+            box = Apply(dialog);
+            EXPECT_EQ(box.text,
+                      "Please enter the new IP address as four numbers from 0 to 255 separated "
+                      "by dots, without leading zeros (for example 10.231.0.33).");
+            EXPECT_EQ(box.icon, ui::Icon::kWarning);
+            EXPECT_EQ(box.buttons, Buttons({IDOK}));
+            ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDOK));
+            EXPECT_TRUE(::IsWindowVisible(dialog));
+            EXPECT_EQ(ui::GetItemText(dialog, IDC_NEW_ADDRESS), "10.231.0.033");
+
             // "No" sends nothing and keeps the typed text.
             ui::SetFieldText(dialog, IDC_NEW_ADDRESS, "10.231.0.122");
             box = Apply(dialog);
@@ -184,14 +197,16 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             EXPECT_STREQ(recorded, "10.231.0.22") << "an unconfirmed address was recorded";
 
             // The adapter is back: the question still names the old address,
-            // the change is confirmed and the dialog closes.
+            // the change (to the workstation's own name, which the private
+            // network resolves to 10.231.0.1) is confirmed and the dialog closes.
             ASSERT_TRUE(m_sim.Start(kAdapters)) << m_sim.GetLastError();
             // Wine without a window manager may restack the disabled main
             // window above the dialog it owns after the second-long block;
             // Windows keeps an owned window above its owner, so restore that.
             ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            ui::SetFieldText(dialog, IDC_NEW_ADDRESS, "pellvane-ws");
             box = Apply(dialog);
-            EXPECT_EQ(box.text, Question("10.231.0.22", "10.231.0.122"));
+            EXPECT_EQ(box.text, Question("10.231.0.22", "pellvane-ws"));
             ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDYES));
             HWND changed = ui::WaitForMessageBox();
             ASSERT_NE(changed, nullptr);
@@ -203,13 +218,14 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             EXPECT_TRUE(ui::WaitForWindowGone(dialog));
             ASSERT_TRUE(ui::WaitUntil([&] { return ::IsWindowEnabled(main) != FALSE; }));
 
-            // Only the address of that row changes, until the next "Update".
-            EXPECT_EQ(ui::ListRows(list),
-                      (std::vector<std::string>{
-                          kRow0, "10.231.0.122 | 00:1a:2b:cd:ef:02 | Controlled by 10.231.0.77"}));
+            // Only the address of that row changes, to the address sent,
+            // until the next "Update".
+            const std::string changedRow =
+                "10.231.0.1 | 00:1a:2b:cd:ef:02 | Controlled by 10.231.0.77";
+            EXPECT_EQ(ui::ListRows(list), (std::vector<std::string>{kRow0, changedRow}));
             EXPECT_EQ(RequestsSent(), 1);
             EXPECT_NE(m_sim.ReadLog().find(" len 28: 50 52 55 58 20 49 46 43 4f 4e 46 49 47 00 00 "
-                                           "00 0a e7 00 7a 00 1a 2b cd ef 02 00 00\n"),
+                                           "00 0a e7 00 01 00 1a 2b cd ef 02 00 00\n"),
                       std::string::npos)
                 << m_sim.ReadLog();
 
@@ -217,9 +233,7 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             released = tracker.Releases();
             ui::ClickItem(main, IDC_UPDATE);
             ASSERT_TRUE(tracker.WaitForReleases(released + 1, main));
-            EXPECT_EQ(ui::ListRows(list),
-                      (std::vector<std::string>{
-                          kRow0, "10.231.0.122 | 00:1a:2b:cd:ef:02 | Controlled by 10.231.0.77"}));
+            EXPECT_EQ(ui::ListRows(list), (std::vector<std::string>{kRow0, changedRow}));
         });
 }
 

@@ -45,9 +45,16 @@ std::string SystemName(int n) {
 // SaveSystem as "Save && Exit" calls it; the exit status and one result line.
 int Save(ConfigSession& session, int n, const std::string& host, const std::string& done) {
     CAdapterConfigApp& app = session.App();
+    const CString strHost(host.c_str());
+    const CString* hosts[3] = {};
+    hosts[n] = &strHost;
     SaveOutcome outcome[3] = {};
-    outcome[n] = SaveSystemGuarded(app, n, CString(host.c_str()));
-    if (outcome[n].nFailed) {
+    const SaveResult result = SaveSystemsGuarded(app, hosts, outcome);
+    if (result == SaveResult::kNeedsAdministrator) {
+        PrintError(kSaveNeedsAdministratorNotice);
+        return kExitNotWritten;
+    }
+    if (result == SaveResult::kIncomplete) {
         char text[2048];
         ComposeIncompleteSaveNotice(outcome, app.m_strDriverIni.GetString(), text, sizeof(text));
         PrintError(text);

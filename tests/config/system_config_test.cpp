@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/adapter_config_app.h"
+#include "app/save_report.h"
 #include "tests/support/failing_allocator.h"
 #include "tests/support/memory_settings_store.h"
 
@@ -234,9 +235,9 @@ TEST_F(SystemConfigTest, SaveRecreatesAKeyDeletedSinceStartUp) {
 class CPausedStore : public CSettingsStore {
 public:
     explicit CPausedStore(CSettingsStore& inner) : m_inner(inner) {}
-    bool OpenKey(LPCSTR path, SettingsKey* pKey) override {
+    bool OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) override {
         AllocationPause pause;
-        return m_inner.OpenKey(path, pKey);
+        return m_inner.OpenKey(path, access, pKey);
     }
     bool CreateKey(LPCSTR path, SettingsKey* pKey) override {
         AllocationPause pause;
@@ -375,7 +376,74 @@ TEST_F(SystemConfigTest, HostIsReadWithinItsBufferWhateverItsTypeAndLength) {
     EXPECT_EQ(m_store.Journal(), Strings{});  // reading never rewrites the value
 }
 
-TEST_F(SystemConfigTest, SaveToAnUnwritableStoreIsReportedAndKeepsTheHost) {
+// Without the rights to write a system key (a standard user on the
+// machine-wide settings) start-up still reads the stored hosts, and a save
+// that would touch such a key writes nothing anywhere.
+TEST_F(SystemConfigTest, ReadableButUnwritableKeysAreReadAndNeverSavedHalfway) {
+    struct Case {
+        const char* what;
+        std::function<void(CMemorySettingsStore&)> restrict;
+        bool save1, save2;
+        SaveResult result;
+    };
+    const Case cases[] = {
+        {"no write access at all", [](CMemorySettingsStore& s) { s.SetRegistryWritable(false); },
+         true, true, SaveResult::kNeedsAdministrator},
+        {"system 2's key read-only, both saved",
+         [](CMemorySettingsStore& s) { s.SetKeyReadOnly(kKey2); }, true, true,
+         SaveResult::kNeedsAdministrator},
+        {"system 1's key read-only, it alone saved",
+         [](CMemorySettingsStore& s) { s.SetKeyReadOnly(kKey1); }, true, false,
+         SaveResult::kNeedsAdministrator},
+        {"system 1's key read-only, system 2 alone saved",
+         [](CMemorySettingsStore& s) { s.SetKeyReadOnly(kKey1); }, false, true, SaveResult::kSaved},
+        {"system 2's key missing and not creatable",
+         [](CMemorySettingsStore& s) {
+             s.DeleteKey(kKey2);
+             s.SetKeyReadOnly(kKey2);
+         },
+         true, true, SaveResult::kNeedsAdministrator},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMemorySettingsStore store;
+        store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
+        store.PutValue(kKey2, "HOST", kValueString, Bytes("10.231.0.7"));
+        const CMemorySettingsStore::IniFile ini = {
+            {"SYSTEM-1", {{"IFTYPE", "TessikBox"}, {"HOST", "10.231.0.5"}}},
+            {"SYSTEM-2", {{"IFTYPE", "TessikBox"}, {"HOST", "10.231.0.7"}}}};
+        store.PutIniFile(kIni, ini);
+        store.SetWinIniValue("Ploven", "LocalPath", kFolder);
+        c.restrict(store);
+        SetSettingsStore(&store);
+        CAdapterConfigApp app;
+
+        app.LoadConfiguration();
+        EXPECT_STREQ(app.m_strHost[1], "10.231.0.5");
+        EXPECT_STREQ(app.m_strHost[2], store.KeyExists(kKey2) ? "10.231.0.7" : "");
+        EXPECT_EQ(store.Journal(), Strings{});
+
+        const CString host1 = "10.231.0.6", host2 = "10.231.0.8";
+        const CString* hosts[3] = {nullptr, c.save1 ? &host1 : nullptr, c.save2 ? &host2 : nullptr};
+        SaveOutcome outcome[3] = {};
+        EXPECT_EQ(SaveSystemsGuarded(app, hosts, outcome), c.result);
+        if (c.result == SaveResult::kNeedsAdministrator) {
+            EXPECT_EQ(store.Journal(), Strings{});
+            ASSERT_NE(store.FindIniFile(kIni), nullptr);
+            EXPECT_EQ(*store.FindIniFile(kIni), ini);
+            EXPECT_STREQ(app.m_strHost[1], "10.231.0.5");
+        } else {
+            EXPECT_EQ(store.Journal(), (Strings{"set " + kKey2 + " IFTYPE=TessikBox",
+                                                "set " + kKey2 + " HOST=10.231.0.8",
+                                                "ini " + kIni + " [SYSTEM-2] IFTYPE=TessikBox",
+                                                "ini " + kIni + " [SYSTEM-2] HOST=10.231.0.8"}));
+        }
+        EXPECT_EQ(store.OpenKeyCount(), 0);
+    }
+    SetSettingsStore(&m_store);
+}
+
+TEST_F(SystemConfigTest, AKeyThatBecomesUnwritableMidSaveIsReportedAndKeepsTheHost) {
     m_store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
     m_store.AddFolder(kFolder);
     SetLocalPath(kFolder);
@@ -391,18 +459,6 @@ TEST_F(SystemConfigTest, SaveToAnUnwritableStoreIsReportedAndKeepsTheHost) {
     EXPECT_EQ(StoredBytes(kKey1, "HOST"), Bytes("10.231.0.5"));
     // The driver file is still written, in the usual order after the key.
     EXPECT_EQ(IniValue("SYSTEM-1", "HOST"), "10.231.0.6");
-
-    // Start-up against such a store stays silent and leaves the hosts empty.
-    CMemorySettingsStore store;
-    store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
-    store.SetRegistryWritable(false);
-    SetSettingsStore(&store);
-    CAdapterConfigApp app;
-    app.LoadConfiguration();
-    EXPECT_STREQ(app.m_strHost[1], "");
-    EXPECT_FALSE(store.KeyExists(kKey2));
-    EXPECT_EQ(store.Journal(), Strings{});
-    SetSettingsStore(&m_store);
 }
 
 TEST_F(SystemConfigTest, SaveIntoAMissingDriverFolderIsReported) {

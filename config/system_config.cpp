@@ -37,7 +37,10 @@ bool WriteString(SettingsKey key, LPCSTR name, LPCSTR text) {
 }
 
 // HOST as text, whatever type and length the stored value has: never more
-// than the buffer, up to the first NUL, and empty when it does not fit.
+// than the buffer, up to the first NUL, and empty when it does not fit. A
+// text that fills the buffer without a NUL fits, but saved unchanged (with
+// its NUL) it would no longer: it is not taken either, so that what is
+// loaded can always be saved and loaded again.
 CString ReadHost(SettingsKey key) {
     BYTE buffer[kHostBufferSize];
     DWORD cbData = sizeof(buffer);
@@ -48,6 +51,8 @@ CString ReadHost(SettingsKey key) {
     const void* nul = std::memchr(buffer, '\0', length);
     if (nul)
         length = static_cast<DWORD>(static_cast<const BYTE*>(nul) - buffer);
+    if (length > static_cast<DWORD>(CAdapterConfigApp::kMaxHostLength))
+        return CString();
     return CString(reinterpret_cast<LPCSTR>(buffer), static_cast<int>(length));
 }
 

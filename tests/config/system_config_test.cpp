@@ -355,12 +355,14 @@ TEST_F(SystemConfigTest, HostIsReadWithinItsBufferWhateverItsTypeAndLength) {
         std::string bytes;
         std::string expected;
     };
-    const std::string fill256(256, '7');
+    const std::string fill255(255, '7'), fill256(256, '7');
     const Case cases[] = {
         {"number without NUL", kValueDword, "1234", "1234"},
         {"binary without NUL", kValueBinary, "10.231.0.3", "10.231.0.3"},
         {"string with text after its NUL", kValueString, Bytes("10.0.0.1") + "junk", "10.0.0.1"},
-        {"binary filling the buffer exactly", kValueBinary, fill256, fill256},
+        {"the longest host with its NUL", kValueString, fill255 + '\0', fill255},
+        // Saved unchanged, with its NUL, it would no longer fit.
+        {"binary filling the buffer without a NUL", kValueBinary, fill256, ""},
         {"string one byte too long", kValueString, fill256 + '\0', ""},
         {"binary far too long", kValueBinary, std::string(4000, 'A'), ""},
     };

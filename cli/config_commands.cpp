@@ -3,6 +3,8 @@
 // "Save && Exit" run them, one system at a time.
 #ifdef _WIN32
 
+#include <cstdio>
+
 #include <nlohmann/json.hpp>
 
 #include "app/adapter_config_app.h"
@@ -75,6 +77,17 @@ int RunAssign(const ConfigOptions& options) {
         PrintError("the address is longer than " +
                    std::to_string(CAdapterConfigApp::kMaxHostLength) + " characters");
         return kExitRefused;
+    }
+    // A line end from a file or a script would end up in both stores, and in
+    // the driver file start a line of its own.
+    for (unsigned char ch : options.address) {
+        if (ch < 0x20) {
+            char code[8];
+            std::snprintf(code, sizeof(code), "0x%02x", ch);
+            PrintError(std::string("the address holds a control character (") + code +
+                       "): it is stored only as printable text");
+            return kExitRefused;
+        }
     }
     ConfigSession session;
     if (n == 2 && !session.InUse(2)) {

@@ -1,6 +1,6 @@
-// Saving one HPLC system as "Save && Exit" does, and the notice for a save
-// that did not reach every store. The window and the console program share
-// both, so that they save and report alike.
+// Saving the HPLC systems as "Save && Exit" does, and the notices for a save
+// that was refused or did not reach every store. The window and the console
+// program share them, so that they save and report alike.
 #pragma once
 
 #include <cstddef>

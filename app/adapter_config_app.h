@@ -3,6 +3,8 @@
 // start-up and shut-down sequence around the main window.
 #pragma once
 
+#include <initializer_list>
+
 #include "framework/cstring.h"
 #include "framework/winapp.h"
 
@@ -30,6 +32,11 @@ public:
     // settings file were both written; otherwise *pnFailed (if given) says
     // which. m_strHost[n] takes host only when the key was written.
     bool SaveSystem(int n, CString host, UINT* pnFailed = nullptr);
+    // Before a save: true when the keys of all these systems can be written.
+    // A missing key is created with its defaults, as start-up does; nothing
+    // else is written, and nothing at all while an existing key is readable
+    // only (as for a user without rights on the machine-wide settings).
+    bool CanWriteSystemKeys(std::initializer_list<int> systems);
     // None of these needs memory once it has begun to write: running out of
     // it stops them before their first write, never halfway through.
     void WriteDriverIniDefaults(const CString& path);

@@ -5,6 +5,11 @@
 
 #include "app/adapter_config_app.h"
 
+namespace {
+
+constexpr UINT kNothingWritten =
+    CAdapterConfigApp::kSaveKeyFailed | CAdapterConfigApp::kSaveDriverIniFailed;
+
 SaveOutcome SaveSystemGuarded(CAdapterConfigApp& app, int n, const CString& host) {
     SaveOutcome outcome;
     outcome.bAttempted = true;
@@ -12,11 +17,45 @@ SaveOutcome SaveSystemGuarded(CAdapterConfigApp& app, int n, const CString& host
         app.SaveSystem(n, host, &outcome.nFailed);
     } catch (const std::bad_alloc&) {
         // A save runs out of memory only before its first write.
-        outcome.nFailed =
-            CAdapterConfigApp::kSaveKeyFailed | CAdapterConfigApp::kSaveDriverIniFailed;
+        outcome.nFailed = kNothingWritten;
         outcome.bOutOfMemory = true;
     }
     return outcome;
+}
+
+}  // namespace
+
+const char kSaveNeedsAdministratorNotice[] =
+    "The settings were not saved: saving them needs administrator rights.\n\n"
+    "Start Pellvane as administrator and save again.";
+
+SaveResult SaveSystemsGuarded(CAdapterConfigApp& app, const CString* const hosts[3],
+                              SaveOutcome outcome[3]) {
+    bool bWritable = false;
+    try {
+        if (hosts[1] && hosts[2])
+            bWritable = app.CanWriteSystemKeys({1, 2});
+        else if (hosts[1] || hosts[2])
+            bWritable = app.CanWriteSystemKeys({hosts[1] ? 1 : 2});
+        else
+            return SaveResult::kSaved;
+    } catch (const std::bad_alloc&) {
+        // The check runs out of memory only before it creates a key.
+        for (int n = 1; n <= 2; ++n)
+            if (hosts[n])
+                outcome[n] = SaveOutcome{true, kNothingWritten, true};
+        return SaveResult::kIncomplete;
+    }
+    if (!bWritable)
+        return SaveResult::kNeedsAdministrator;
+    bool bComplete = true;
+    for (int n = 1; n <= 2; ++n) {
+        if (!hosts[n])
+            continue;
+        outcome[n] = SaveSystemGuarded(app, n, *hosts[n]);
+        bComplete = bComplete && outcome[n].nFailed == 0;
+    }
+    return bComplete ? SaveResult::kSaved : SaveResult::kIncomplete;
 }
 
 void ComposeIncompleteSaveNotice(const SaveOutcome outcome[3], LPCSTR ini, char* text,

@@ -1,6 +1,6 @@
-// Saving one HPLC system as "Save && Exit" does, and the notice for a save
-// that did not reach every store. The window and the console program share
-// both, so that they save and report alike.
+// Saving the HPLC systems as "Save && Exit" does, and the notices for a save
+// that was refused or did not reach every store. The window and the console
+// program share them, so that they save and report alike.
 #pragma once
 
 #include <cstddef>
@@ -15,9 +15,22 @@ struct SaveOutcome {
     bool bOutOfMemory = false;
 };
 
-// SaveSystem(n, host), guarded: running out of memory (which stops a save
-// before its first write) counts as nothing written.
-SaveOutcome SaveSystemGuarded(CAdapterConfigApp& app, int n, const CString& host);
+enum class SaveResult {
+    kSaved,               // every store of every system was written
+    kIncomplete,          // something was not written: outcome[] says what
+    kNeedsAdministrator,  // a system key cannot be written: nothing was
+};
+
+// Saves each system n whose hosts[n] is given (not null), system 1 first,
+// with SaveSystem. Before anything is written, every one of their keys must
+// be writable, so that a user without the rights never changes the driver
+// file alone. Running out of memory (which stops a save before its first
+// write) counts as nothing written for that system.
+SaveResult SaveSystemsGuarded(CAdapterConfigApp& app, const CString* const hosts[3],
+                              SaveOutcome outcome[3]);
+
+// The notice for kNeedsAdministrator.
+extern const char kSaveNeedsAdministratorNotice[];
 
 // "The configuration could not be saved completely:", what was not saved,
 // then "Saved:" and what was, then what to do; only the systems that were

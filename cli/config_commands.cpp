@@ -3,6 +3,8 @@
 // "Save && Exit" run them, one system at a time.
 #ifdef _WIN32
 
+#include <cstdio>
+
 #include <nlohmann/json.hpp>
 
 #include "app/adapter_config_app.h"
@@ -45,9 +47,16 @@ std::string SystemName(int n) {
 // SaveSystem as "Save && Exit" calls it; the exit status and one result line.
 int Save(ConfigSession& session, int n, const std::string& host, const std::string& done) {
     CAdapterConfigApp& app = session.App();
+    const CString strHost(host.c_str());
+    const CString* hosts[3] = {};
+    hosts[n] = &strHost;
     SaveOutcome outcome[3] = {};
-    outcome[n] = SaveSystemGuarded(app, n, CString(host.c_str()));
-    if (outcome[n].nFailed) {
+    const SaveResult result = SaveSystemsGuarded(app, hosts, outcome);
+    if (result == SaveResult::kNeedsAdministrator) {
+        PrintError(kSaveNeedsAdministratorNotice);
+        return kExitNotWritten;
+    }
+    if (result == SaveResult::kIncomplete) {
         char text[2048];
         ComposeIncompleteSaveNotice(outcome, app.m_strDriverIni.GetString(), text, sizeof(text));
         PrintError(text);
@@ -68,6 +77,17 @@ int RunAssign(const ConfigOptions& options) {
         PrintError("the address is longer than " +
                    std::to_string(CAdapterConfigApp::kMaxHostLength) + " characters");
         return kExitRefused;
+    }
+    // A line end from a file or a script would end up in both stores, and in
+    // the driver file start a line of its own.
+    for (unsigned char ch : options.address) {
+        if (ch < 0x20) {
+            char code[8];
+            std::snprintf(code, sizeof(code), "0x%02x", ch);
+            PrintError(std::string("the address holds a control character (") + code +
+                       "): it is stored only as printable text");
+            return kExitRefused;
+        }
     }
     ConfigSession session;
     if (n == 2 && !session.InUse(2)) {

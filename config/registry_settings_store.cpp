@@ -6,7 +6,10 @@ namespace {
 
 // The data system's instrument driver is a 32-bit program and reads the
 // 32-bit view of the registry; this 64-bit program must write that view too,
-// sub-keys included, or the driver would never see the settings.
+// sub-keys included, or the driver would never see the settings. Reading asks
+// for no more than reading: a standard user may read the machine-wide keys
+// but is refused full access to them.
+constexpr REGSAM kReadAccess = KEY_READ | KEY_WOW64_32KEY;
 constexpr REGSAM kAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
 
 HKEY ToHkey(SettingsKey key) {
@@ -17,9 +20,10 @@ HKEY ToHkey(SettingsKey key) {
 
 static_assert(kValueString == REG_SZ && kValueBinary == REG_BINARY && kValueDword == REG_DWORD);
 
-bool CRegistrySettingsStore::OpenKey(LPCSTR path, SettingsKey* pKey) {
+bool CRegistrySettingsStore::OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) {
     HKEY hKey = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, kAccess, &hKey) != ERROR_SUCCESS)
+    REGSAM desired = access == KeyAccess::kRead ? kReadAccess : kAccess;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, desired, &hKey) != ERROR_SUCCESS)
         return false;
     *pKey = hKey;
     return true;

@@ -8,7 +8,7 @@
 
 class CRegistrySettingsStore : public CSettingsStore {
 public:
-    bool OpenKey(LPCSTR path, SettingsKey* pKey) override;
+    bool OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) override;
     bool CreateKey(LPCSTR path, SettingsKey* pKey) override;
     bool SetStringValue(SettingsKey key, LPCSTR name, LPCSTR data, DWORD cbData) override;
     bool QueryValue(SettingsKey key, LPCSTR name, DWORD* pType, BYTE* data,

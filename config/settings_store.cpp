@@ -17,7 +17,7 @@ CSettingsStore* g_pStore = nullptr;
 // no file's status is known, so no defaults overwrite a file that may exist.
 class CNoSettingsStore : public CSettingsStore {
 public:
-    bool OpenKey(LPCSTR, SettingsKey*) override { return false; }
+    bool OpenKey(LPCSTR, KeyAccess, SettingsKey*) override { return false; }
     bool CreateKey(LPCSTR, SettingsKey*) override { return false; }
     bool SetStringValue(SettingsKey, LPCSTR, LPCSTR, DWORD) override { return false; }
     bool QueryValue(SettingsKey, LPCSTR, DWORD*, BYTE*, DWORD*) override { return false; }

@@ -16,6 +16,11 @@ using SettingsKey = void*;
 // Value types, numbered as the registry numbers them.
 enum : DWORD { kValueString = 1, kValueBinary = 3, kValueDword = 4 };
 
+enum class KeyAccess {
+    kRead,   // query values only
+    kWrite,  // query and set values
+};
+
 enum class FileStatus {
     kAbsent,   // nothing of that name exists
     kPresent,  // a file or a folder of that name exists
@@ -26,9 +31,11 @@ class CSettingsStore {
 public:
     virtual ~CSettingsStore() = default;
 
-    // Keys live under the machine-wide root and are opened and created with
-    // full access. Both return false and leave *pKey untouched on failure.
-    virtual bool OpenKey(LPCSTR path, SettingsKey* pKey) = 0;
+    // Keys live under the machine-wide root. Reading needs only read access,
+    // which a user without rights on that root still has; writing, and
+    // creating a key, need full access. Both return false and leave *pKey
+    // untouched on failure.
+    virtual bool OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) = 0;
     virtual bool CreateKey(LPCSTR path, SettingsKey* pKey) = 0;
     // Stores cbData bytes as a string value; cbData counts the terminating NUL.
     virtual bool SetStringValue(SettingsKey key, LPCSTR name, LPCSTR data, DWORD cbData) = 0;

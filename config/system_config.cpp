@@ -37,7 +37,10 @@ bool WriteString(SettingsKey key, LPCSTR name, LPCSTR text) {
 }
 
 // HOST as text, whatever type and length the stored value has: never more
-// than the buffer, up to the first NUL, and empty when it does not fit.
+// than the buffer, up to the first NUL, and empty when it does not fit. A
+// text that fills the buffer without a NUL fits, but saved unchanged (with
+// its NUL) it would no longer: it is not taken either, so that what is
+// loaded can always be saved and loaded again.
 CString ReadHost(SettingsKey key) {
     BYTE buffer[kHostBufferSize];
     DWORD cbData = sizeof(buffer);
@@ -48,7 +51,31 @@ CString ReadHost(SettingsKey key) {
     const void* nul = std::memchr(buffer, '\0', length);
     if (nul)
         length = static_cast<DWORD>(static_cast<const BYTE*>(nul) - buffer);
+    if (length > static_cast<DWORD>(CAdapterConfigApp::kMaxHostLength))
+        return CString();
     return CString(reinterpret_cast<LPCSTR>(buffer), static_cast<int>(length));
+}
+
+// Opens system n's key for writing. A key that has gone since start-up is
+// recreated with its defaults first; that resets the host text, which only a
+// written key changes.
+bool OpenSystemKeyForWriting(CAdapterConfigApp& app, int n, SettingsKey* pKey) {
+    CSettingsStore& store = SettingsStore();
+    if (store.OpenKey(kSystemKeys[n], KeyAccess::kWrite, pKey))
+        return true;
+    CString strPrevious = app.m_strHost[n];
+    app.EnsureSystemKey(n);
+    app.m_strHost[n] = std::move(strPrevious);
+    return store.OpenKey(kSystemKeys[n], KeyAccess::kWrite, pKey);
+}
+
+// True when system n's key exists and can be opened for reading.
+bool SystemKeyExists(int n) {
+    SettingsKey key = nullptr;
+    if (!SettingsStore().OpenKey(kSystemKeys[n], KeyAccess::kRead, &key))
+        return false;
+    SettingsStore().CloseKey(key);
+    return true;
 }
 
 }  // namespace
@@ -79,7 +106,7 @@ void CAdapterConfigApp::EnsureSystemKey(int n) {
 
     CSettingsStore& store = SettingsStore();
     SettingsKey key = nullptr;
-    if (store.OpenKey(kSystemKeys[n], &key)) {
+    if (store.OpenKey(kSystemKeys[n], KeyAccess::kRead, &key)) {
         CString strHost;
         try {
             strHost = ReadHost(key);
@@ -116,17 +143,8 @@ bool CAdapterConfigApp::SaveSystem(int n, CString host, UINT* pnFailed) {
     CSettingsStore& store = SettingsStore();
 
     SettingsKey key = nullptr;
-    bool bOpen = store.OpenKey(kSystemKeys[n], &key);
-    if (!bOpen) {
-        // The key has gone since start-up: recreate it with its defaults
-        // first. That resets the host text, which only a written key changes.
-        CString strPrevious = m_strHost[n];
-        EnsureSystemKey(n);
-        m_strHost[n] = std::move(strPrevious);
-        bOpen = store.OpenKey(kSystemKeys[n], &key);
-    }
     bool bKeyWritten = false;
-    if (bOpen) {
+    if (OpenSystemKeyForWriting(*this, n, &key)) {
         bool bType = WriteString(key, "IFTYPE", host.IsEmpty() ? "NONE" : "TessikBox");
         bool bHost = WriteString(key, "HOST", host);
         bKeyWritten = bType && bHost;
@@ -141,6 +159,29 @@ bool CAdapterConfigApp::SaveSystem(int n, CString host, UINT* pnFailed) {
     if (pnFailed)
         *pnFailed = nFailed;
     return nFailed == 0;
+}
+
+bool CAdapterConfigApp::CanWriteSystemKeys(std::initializer_list<int> systems) {
+    for (int n : systems)
+        if (!IsSystemNumber(n))
+            return false;
+    // Existing keys first, so that one that is only readable stops the save
+    // before a missing one is created.
+    CSettingsStore& store = SettingsStore();
+    for (int n : systems) {
+        SettingsKey key = nullptr;
+        if (store.OpenKey(kSystemKeys[n], KeyAccess::kWrite, &key))
+            store.CloseKey(key);
+        else if (SystemKeyExists(n))
+            return false;
+    }
+    for (int n : systems) {
+        SettingsKey key = nullptr;
+        if (!OpenSystemKeyForWriting(*this, n, &key))
+            return false;
+        store.CloseKey(key);
+    }
+    return true;
 }
 
 void CAdapterConfigApp::WriteDriverIniDefaults(const CString& path) {

@@ -430,11 +430,17 @@ bool CAdapterConfigDlg::SaveBothSystems(const CString& host1, const CString& hos
     CAdapterConfigApp* app = App();
     if (!app)
         return false;
+    const CString* hosts[3] = {nullptr, &host1, &host2};
     SaveOutcome outcome[3] = {};
-    outcome[1] = SaveSystemGuarded(*app, 1, host1);
-    outcome[2] = SaveSystemGuarded(*app, 2, host2);
-    if (outcome[1].nFailed == 0 && outcome[2].nFailed == 0)
-        return true;
+    switch (SaveSystemsGuarded(*app, hosts, outcome)) {
+        case SaveResult::kSaved:
+            return true;
+        case SaveResult::kNeedsAdministrator:
+            AfxMessageBox(kSaveNeedsAdministratorNotice);
+            return false;
+        case SaveResult::kIncomplete:
+            break;
+    }
     char text[2048];  // no heap: it may be what failed
     ComposeIncompleteSaveNotice(outcome, app->m_strDriverIni.GetString(), text, sizeof(text));
     AfxMessageBox(text);

@@ -55,6 +55,7 @@ TEST_F(CliSettingsTest, AssignAndUnassignStoreWhatTheWindowStores) {
         std::string out;
         const char* errPart;  // a refusal, which must leave everything as it was
         std::string after1, after2;
+        std::vector<int> readOnly = {};  // system keys a standard user may only read
     } cases[] = {
         {"assign 1, fresh machine",
          true,
@@ -126,6 +127,28 @@ TEST_F(CliSettingsTest, AssignAndUnassignStoreWhatTheWindowStores) {
          "Please specify the IP address for system #1 !",
          "10.231.0.21",
          ""},
+        {"assign 1 with a line end from a CRLF file",
+         false,
+         "10.231.0.21",
+         "",
+         {"assign", "1", "10.231.0.40\r"},
+         1,
+         "",
+         "the address holds a control character (0x0d)",
+         "10.231.0.21",
+         ""},
+        {"assign 2 in use, both keys readable only",
+         false,
+         "10.231.0.21",
+         "10.231.0.22",
+         {"assign", "2", "10.231.0.42"},
+         4,
+         "",
+         "pellvane-cli: The settings were not saved: saving them needs administrator "
+         "rights.\n\nStart Pellvane as administrator and save again.\n",
+         "10.231.0.21",
+         "10.231.0.22",
+         {1, 2}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,6 +158,8 @@ TEST_F(CliSettingsTest, AssignAndUnassignStoreWhatTheWindowStores) {
             stored::PutSystemKey(2, IfType(c.host2), c.host2);
             m_pFolder->WriteIni(IniText(c.host1, "250", c.host2));
         }
+        for (int n : c.readOnly)
+            ASSERT_TRUE(stored::MakeSystemKeyReadOnly(n)) << n;
         const std::string before = stored::Snapshot(m_pFolder->IniPath());
         CliRun run = RunCli(c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
@@ -164,10 +189,15 @@ TEST_F(CliSettingsTest, ShowReadsBackWhatWasAssigned) {
           {"system": 2, "in_use": false, "host": "", "driver_section":
             {"IFTYPE": "NONE", "HOST": "", "SamplingInterval": "500"}}]})"));
 
-    CliRun table = RunCli({"show"});
-    EXPECT_EQ(table.exitCode, 0) << table.err;
-    EXPECT_NE(table.out.find("1       yes     10.231.0.40\n2       no\n"), std::string::npos)
-        << table.out;
+    // A standard user sees the same.
+    for (bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "keys readable only" : "keys writable");
+        ASSERT_TRUE(!readOnly || stored::MakeSystemKeyReadOnly(1));
+        CliRun table = RunCli({"show"});
+        EXPECT_EQ(table.exitCode, 0) << table.err;
+        EXPECT_NE(table.out.find("1       yes     10.231.0.40\n2       no\n"), std::string::npos)
+            << table.out;
+    }
 }
 
 TEST_F(CliSettingsTest, AnUnwritableDriverFileGivesFourAndNamesIt) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/adapter_config_app.h"
+#include "app/save_report.h"
 #include "tests/support/failing_allocator.h"
 #include "tests/support/memory_settings_store.h"
 
@@ -234,9 +235,9 @@ TEST_F(SystemConfigTest, SaveRecreatesAKeyDeletedSinceStartUp) {
 class CPausedStore : public CSettingsStore {
 public:
     explicit CPausedStore(CSettingsStore& inner) : m_inner(inner) {}
-    bool OpenKey(LPCSTR path, SettingsKey* pKey) override {
+    bool OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) override {
         AllocationPause pause;
-        return m_inner.OpenKey(path, pKey);
+        return m_inner.OpenKey(path, access, pKey);
     }
     bool CreateKey(LPCSTR path, SettingsKey* pKey) override {
         AllocationPause pause;
@@ -308,6 +309,21 @@ TEST_F(SystemConfigTest, RunningOutOfMemoryNeverLeavesAKeyOrSectionHalfWritten) 
          Concat({KeyCreation(kKey1), saved}),
          {0, 11},
          true},
+        // The check before the save recreates the key, whole, on its own.
+        {"checked save into a deleted key",
+         [&](CAdapterConfigApp& app, CMemorySettingsStore& store) {
+             load(app, store);
+             store.DeleteKey(kKey1);
+         },
+         [&](CAdapterConfigApp& app, CMemorySettingsStore&) {
+             const CString strHost(host.c_str());
+             const CString* hosts[3] = {nullptr, &strHost, nullptr};
+             SaveOutcome outcome[3] = {};
+             SaveSystemsGuarded(app, hosts, outcome);
+         },
+         Concat({KeyCreation(kKey1), saved}),
+         {0, 7, 11},
+         true},
     };
     for (const Case& c : cases) {
         for (int n = 1; n < 10000; ++n) {
@@ -335,7 +351,9 @@ TEST_F(SystemConfigTest, RunningOutOfMemoryNeverLeavesAKeyOrSectionHalfWritten) 
             EXPECT_NE(std::find(c.cuts.begin(), c.cuts.end(), journal.size()), c.cuts.end())
                 << "stopped after " << journal.size() << " writes";
             if (c.savesHost) {
-                EXPECT_STREQ(app.m_strHost[1], journal.empty() ? "" : host.c_str());
+                bool hostWritten = std::find(journal.begin(), journal.end(),
+                                             "set " + kKey1 + " HOST=" + host) != journal.end();
+                EXPECT_STREQ(app.m_strHost[1], hostWritten ? host.c_str() : "");
             }
             EXPECT_EQ(store.OpenKeyCount(), 0);
             SetSettingsStore(&m_store);
@@ -354,12 +372,14 @@ TEST_F(SystemConfigTest, HostIsReadWithinItsBufferWhateverItsTypeAndLength) {
         std::string bytes;
         std::string expected;
     };
-    const std::string fill256(256, '7');
+    const std::string fill255(255, '7'), fill256(256, '7');
     const Case cases[] = {
         {"number without NUL", kValueDword, "1234", "1234"},
         {"binary without NUL", kValueBinary, "10.231.0.3", "10.231.0.3"},
         {"string with text after its NUL", kValueString, Bytes("10.0.0.1") + "junk", "10.0.0.1"},
-        {"binary filling the buffer exactly", kValueBinary, fill256, fill256},
+        {"the longest host with its NUL", kValueString, fill255 + '\0', fill255},
+        // Saved unchanged, with its NUL, it would no longer fit.
+        {"binary filling the buffer without a NUL", kValueBinary, fill256, ""},
         {"string one byte too long", kValueString, fill256 + '\0', ""},
         {"binary far too long", kValueBinary, std::string(4000, 'A'), ""},
     };
@@ -375,7 +395,71 @@ TEST_F(SystemConfigTest, HostIsReadWithinItsBufferWhateverItsTypeAndLength) {
     EXPECT_EQ(m_store.Journal(), Strings{});  // reading never rewrites the value
 }
 
-TEST_F(SystemConfigTest, SaveToAnUnwritableStoreIsReportedAndKeepsTheHost) {
+// Without the rights to write a system key (a standard user on the
+// machine-wide settings) start-up still reads the stored hosts, and a save
+// that would touch such a key writes nothing anywhere.
+TEST_F(SystemConfigTest, ReadableButUnwritableKeysAreReadAndNeverSavedHalfway) {
+    struct Case {
+        const char* what;
+        std::function<void(CMemorySettingsStore&)> restrict;
+        bool save1, save2;
+        SaveResult result;
+    };
+    const Case cases[] = {
+        {"no write access at all", [](CMemorySettingsStore& s) { s.SetRegistryWritable(false); },
+         true, true, SaveResult::kNeedsAdministrator},
+        {"system 2's key read-only, both saved",
+         [](CMemorySettingsStore& s) { s.SetKeyReadOnly(kKey2); }, true, true,
+         SaveResult::kNeedsAdministrator},
+        {"system 1's key read-only, system 2 alone saved",
+         [](CMemorySettingsStore& s) { s.SetKeyReadOnly(kKey1); }, false, true, SaveResult::kSaved},
+        {"system 2's key missing and not creatable",
+         [](CMemorySettingsStore& s) {
+             s.DeleteKey(kKey2);
+             s.SetKeyReadOnly(kKey2);
+         },
+         true, true, SaveResult::kNeedsAdministrator},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMemorySettingsStore store;
+        store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
+        store.PutValue(kKey2, "HOST", kValueString, Bytes("10.231.0.7"));
+        const CMemorySettingsStore::IniFile ini = {
+            {"SYSTEM-1", {{"IFTYPE", "TessikBox"}, {"HOST", "10.231.0.5"}}},
+            {"SYSTEM-2", {{"IFTYPE", "TessikBox"}, {"HOST", "10.231.0.7"}}}};
+        store.PutIniFile(kIni, ini);
+        store.SetWinIniValue("Ploven", "LocalPath", kFolder);
+        c.restrict(store);
+        SetSettingsStore(&store);
+        CAdapterConfigApp app;
+
+        app.LoadConfiguration();
+        EXPECT_STREQ(app.m_strHost[1], "10.231.0.5");
+        EXPECT_STREQ(app.m_strHost[2], store.KeyExists(kKey2) ? "10.231.0.7" : "");
+        EXPECT_EQ(store.Journal(), Strings{});
+
+        const CString host1 = "10.231.0.6", host2 = "10.231.0.8";
+        const CString* hosts[3] = {nullptr, c.save1 ? &host1 : nullptr, c.save2 ? &host2 : nullptr};
+        SaveOutcome outcome[3] = {};
+        EXPECT_EQ(SaveSystemsGuarded(app, hosts, outcome), c.result);
+        if (c.result == SaveResult::kNeedsAdministrator) {
+            EXPECT_EQ(store.Journal(), Strings{});
+            ASSERT_NE(store.FindIniFile(kIni), nullptr);
+            EXPECT_EQ(*store.FindIniFile(kIni), ini);
+            EXPECT_STREQ(app.m_strHost[1], "10.231.0.5");
+        } else {
+            EXPECT_EQ(store.Journal(), (Strings{"set " + kKey2 + " IFTYPE=TessikBox",
+                                                "set " + kKey2 + " HOST=10.231.0.8",
+                                                "ini " + kIni + " [SYSTEM-2] IFTYPE=TessikBox",
+                                                "ini " + kIni + " [SYSTEM-2] HOST=10.231.0.8"}));
+        }
+        EXPECT_EQ(store.OpenKeyCount(), 0);
+    }
+    SetSettingsStore(&m_store);
+}
+
+TEST_F(SystemConfigTest, AKeyThatBecomesUnwritableMidSaveIsReportedAndKeepsTheHost) {
     m_store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
     m_store.AddFolder(kFolder);
     SetLocalPath(kFolder);
@@ -391,18 +475,6 @@ TEST_F(SystemConfigTest, SaveToAnUnwritableStoreIsReportedAndKeepsTheHost) {
     EXPECT_EQ(StoredBytes(kKey1, "HOST"), Bytes("10.231.0.5"));
     // The driver file is still written, in the usual order after the key.
     EXPECT_EQ(IniValue("SYSTEM-1", "HOST"), "10.231.0.6");
-
-    // Start-up against such a store stays silent and leaves the hosts empty.
-    CMemorySettingsStore store;
-    store.PutValue(kKey1, "HOST", kValueString, Bytes("10.231.0.5"));
-    store.SetRegistryWritable(false);
-    SetSettingsStore(&store);
-    CAdapterConfigApp app;
-    app.LoadConfiguration();
-    EXPECT_STREQ(app.m_strHost[1], "");
-    EXPECT_FALSE(store.KeyExists(kKey2));
-    EXPECT_EQ(store.Journal(), Strings{});
-    SetSettingsStore(&m_store);
 }
 
 TEST_F(SystemConfigTest, SaveIntoAMissingDriverFolderIsReported) {

@@ -53,28 +53,39 @@ CMemorySettingsStore::Key* CMemorySettingsStore::KeyOfHandle(SettingsKey key) {
     auto handle = m_handles.find(reinterpret_cast<std::uintptr_t>(key));
     if (handle == m_handles.end())
         return nullptr;
-    auto found = m_keys.find(handle->second);  // gone if deleted while open
+    auto found = m_keys.find(handle->second.path);  // gone if deleted while open
     return found == m_keys.end() ? nullptr : &found->second;
 }
 
-bool CMemorySettingsStore::OpenKey(LPCSTR path, SettingsKey* pKey) {
-    if (!m_bRegistryWritable || !path)
+bool CMemorySettingsStore::MayWrite(const std::string& foldedPath) const {
+    if (!m_bRegistryWritable)
+        return false;
+    for (const std::string& readOnly : m_readOnlyKeys)
+        if (foldedPath.compare(0, readOnly.size(), readOnly) == 0 &&
+            (foldedPath.size() == readOnly.size() || foldedPath[readOnly.size()] == '\\'))
+            return false;
+    return true;
+}
+
+bool CMemorySettingsStore::OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) {
+    if (!path)
         return false;
     std::string folded = FoldPath(path);
-    if (m_keys.count(folded) == 0)
+    bool writable = access == KeyAccess::kWrite;
+    if (m_keys.count(folded) == 0 || (writable && !MayWrite(folded)))
         return false;
     std::uintptr_t handle = m_nextHandle++;
-    m_handles[handle] = folded;
+    m_handles[handle] = Handle{folded, writable};
     *pKey = reinterpret_cast<SettingsKey>(handle);
     return true;
 }
 
 bool CMemorySettingsStore::CreateKey(LPCSTR path, SettingsKey* pKey) {
-    if (!m_bRegistryWritable || !path || !*path)
+    if (!path || !*path || !MayWrite(FoldPath(path)))
         return false;
     MakeKey(path);
     std::uintptr_t handle = m_nextHandle++;
-    m_handles[handle] = FoldPath(path);
+    m_handles[handle] = Handle{FoldPath(path), true};
     *pKey = reinterpret_cast<SettingsKey>(handle);
     m_journal.push_back(std::string("create ") + path);
     return true;
@@ -82,7 +93,8 @@ bool CMemorySettingsStore::CreateKey(LPCSTR path, SettingsKey* pKey) {
 
 bool CMemorySettingsStore::SetStringValue(SettingsKey key, LPCSTR name, LPCSTR data, DWORD cbData) {
     Key* pKey = KeyOfHandle(key);
-    if (!m_bRegistryWritable || !pKey || (!data && cbData > 0))
+    if (!pKey || !m_handles[reinterpret_cast<std::uintptr_t>(key)].bWritable ||
+        !MayWrite(FoldPath(pKey->path)) || (!data && cbData > 0))
         return false;
     std::string valueName = name ? name : "";
     Value& value = pKey->values[Fold(valueName)];

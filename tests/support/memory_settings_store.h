@@ -3,7 +3,8 @@
 //
 // It models what the configuration logic relies on: keys with typed values
 // (names case-insensitive, parents created with a key), handles that must be
-// closed, a value query bounded by the caller's buffer, win.ini, INI files
+// closed and that write only when opened for writing, keys that can be read
+// but not written, a value query bounded by the caller's buffer, win.ini, INI files
 // made of ordered sections, and folders (an INI file can only be written into
 // an existing folder). Every successful change is appended to a journal so
 // tests can check the order of writes.
@@ -28,7 +29,7 @@ public:
     using IniFile = std::vector<Section>;
 
     // CSettingsStore
-    bool OpenKey(LPCSTR path, SettingsKey* pKey) override;
+    bool OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) override;
     bool CreateKey(LPCSTR path, SettingsKey* pKey) override;
     bool SetStringValue(SettingsKey key, LPCSTR name, LPCSTR data, DWORD cbData) override;
     bool QueryValue(SettingsKey key, LPCSTR name, DWORD* pType, BYTE* data,
@@ -48,8 +49,12 @@ public:
     std::vector<std::string> SubKeyNames(const std::string& path) const;  // direct children
     void DeleteKey(const std::string& path);  // with everything below it
     // Without write access (as for a user without rights on the machine-wide
-    // root) opening and creating keys and writing values fail.
+    // root) keys still open for reading, but opening them for writing,
+    // creating keys and writing values fail. A read-only key is such a key
+    // with everything below it; creating it when it exists fails too, as the
+    // platform's create opens an existing key with the access asked for.
     void SetRegistryWritable(bool writable) { m_bRegistryWritable = writable; }
+    void SetKeyReadOnly(const std::string& path) { m_readOnlyKeys.insert(FoldPath(path)); }
     int OpenKeyCount() const { return static_cast<int>(m_handles.size()); }
     int BadCloseCount() const { return m_nBadCloses; }
 
@@ -84,8 +89,15 @@ private:
     Key* KeyOfHandle(SettingsKey key);
     Key& MakeKey(const std::string& path);
 
-    std::map<std::string, Key> m_keys;                // folded path -> key
-    std::map<std::uintptr_t, std::string> m_handles;  // open handle -> folded path
+    std::map<std::string, Key> m_keys;  // folded path -> key
+    struct Handle {
+        std::string path;  // folded
+        bool bWritable;
+    };
+    bool MayWrite(const std::string& foldedPath) const;
+
+    std::map<std::uintptr_t, Handle> m_handles;  // open handle -> key
+    std::set<std::string> m_readOnlyKeys;        // folded paths
     std::uintptr_t m_nextHandle = 1;
     int m_nBadCloses = 0;
     bool m_bRegistryWritable = true;

@@ -2,6 +2,8 @@
 
 #include "tests/support/registry_tree.h"
 
+#include <sddl.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -71,13 +73,36 @@ std::string KeySnapshot(const std::string& path) {
     return text;
 }
 
+// Replaces the key's access list with the one given in the platform's
+// security descriptor text.
+bool SetKeyAccess(const std::string& path, const char* dacl) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC | kView32, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(dacl, SDDL_REVISION_1,
+                                                                    &descriptor, nullptr) &&
+               RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return set;
+}
+
 }  // namespace
+
+bool MakeSystemKeyReadOnly(int n) {
+    return SetKeyAccess(SystemKey(n), "D:P(A;;KR;;;WD)");
+}
 
 std::string SystemKey(int n) {
     return std::string(kRootKey) + "\\HPLCSYSTEMS\\SYSTEM-" + std::to_string(n);
 }
 
 void DeleteSystemKeys() {
+    // As the keys' owner, this process may always change their security.
+    for (int n = 1; n <= 2; ++n)
+        SetKeyAccess(SystemKey(n), "D:(A;;KA;;;WD)");
     DeleteRegistryTree(kRootKey, KEY_WOW64_32KEY);
     DeleteRegistryTree(kRootKey, KEY_WOW64_64KEY);
 }

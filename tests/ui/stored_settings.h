@@ -13,8 +13,12 @@ namespace stored {
 
 // "Software\Quorvel\HPLCSYSTEMS\SYSTEM-n"
 std::string SystemKey(int n);
-// Removes everything under "Software\Quorvel", in both registry views.
+// Removes everything under "Software\Quorvel", in both registry views,
+// read-only system keys included.
 void DeleteSystemKeys();
+// System n's key as a standard user meets it: everyone may read it, nobody
+// may write it. False when its security could not be set.
+bool MakeSystemKeyReadOnly(int n);
 // True when "Software\Quorvel" exists in the 64-bit view, where the
 // 32-bit driver would not look.
 bool ExistsIn64BitView();

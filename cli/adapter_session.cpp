@@ -24,7 +24,7 @@ bool AdapterSession::HasUsableNetwork() const {
         return false;
     // The host name may still resolve (from a hosts file) with every card
     // down; a broadcast then reaches nobody.
-    DWORD addresses[1];
+    InterfaceAddress addresses[1];
     return Sockets().interface_addresses(addresses, 1) != 0;  // -1: cannot tell, so try
 }
 

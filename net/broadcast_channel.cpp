@@ -1,5 +1,6 @@
 #include "net/broadcast_channel.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -110,6 +111,7 @@ BroadcastChannel::BroadcastChannel() : socket(kInvalidSocket), m_readySocket(kIn
     if (ResolveAddress(hostName, localAddress) == 0) {
         bool bound = false;
         socket = OpenBoundSocket(localAddress, bound);
+        m_bHostSocketBound = bound;
         if (bound)
             broadcastAddress = BroadcastDestination();
     }
@@ -123,48 +125,78 @@ BroadcastChannel::~BroadcastChannel() {
 }
 
 void BroadcastChannel::RefreshCards() {
-    DWORD listed[kMostFurtherCards + 1];
-    int count = Sockets().interface_addresses(listed, kMostFurtherCards + 1);
+    InterfaceAddress listed[kMostListedAddresses];
+    int count;
+    try {
+        count = Sockets().interface_addresses(listed, kMostListedAddresses);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        PrintDiagnostic("Can't list network cards");
+        count = -1;
+    }
     if (count < 0)
         return;  // nothing known about the cards: keep the sockets there are
 
-    // The host-name address already has its socket, whatever became of it.
-    DWORD own = 0;
-    if (localAddress.sin_family == AF_INET)
-        std::memcpy(&own, &localAddress.sin_addr, sizeof(own));
-    Card kept[kMostFurtherCards];
-    int nKept = 0;
-    for (int i = 0; i < count && nKept < kMostFurtherCards; ++i) {
-        DWORD address = listed[i];
-        bool repeated = address == own;
-        for (int k = 0; k < nKept && !repeated; ++k)
-            repeated = kept[k].address == address;
-        if (repeated)
-            continue;
-        Card card{address, kInvalidSocket};
-        for (int c = 0; c < m_nCards; ++c) {
-            if (m_cards[c].address == address) {
-                card.socket = m_cards[c].socket;
-                m_cards[c].socket = kInvalidSocket;
+    // The subnets that have a socket: the host-name socket's first, since it
+    // is there whatever the list says.
+    InterfaceAddress served[kMostFurtherCards + 1];
+    int nServed = 0;
+    if (m_bHostSocketBound) {
+        InterfaceAddress own{0, 0xFFFFFFFFu};
+        std::memcpy(&own.address, &localAddress.sin_addr, sizeof(own.address));
+        for (int i = 0; i < count; ++i) {
+            if (listed[i].address == own.address) {
+                own.netmask = listed[i].netmask;
                 break;
             }
         }
-        if (card.socket == kInvalidSocket) {
-            sockaddr_in local;
-            std::memset(&local, 0, sizeof(local));
-            local.sin_family = AF_INET;
-            std::memcpy(&local.sin_addr, &address, sizeof(address));
-            bool bound = false;
-            card.socket = OpenBoundSocket(local, bound);
-            if (!bound) {
-                // An unbound socket would broadcast through whichever card
-                // the system picks: skip the address until the next refresh.
-                if (card.socket != kInvalidSocket)
-                    Sockets().closesocket(card.socket);
-                continue;
+        served[nServed++] = own;
+    }
+    auto isServed = [&](const InterfaceAddress& a) {
+        for (int k = 0; k < nServed; ++k) {
+            const InterfaceAddress& s = served[k];
+            if (s.address == a.address ||
+                (s.netmask == a.netmask && ((s.address ^ a.address) & s.netmask) == 0))
+                return true;
+        }
+        return false;
+    };
+
+    Card kept[kMostFurtherCards];
+    int nKept = 0;
+    // Sockets that stay first, so that a subnet keeps the socket it has
+    // even when the platform now lists another of its addresses before it.
+    for (int i = 0; i < count && nKept < kMostFurtherCards; ++i) {
+        if (isServed(listed[i]))
+            continue;
+        for (int c = 0; c < m_nCards; ++c) {
+            if (m_cards[c].address == listed[i].address && m_cards[c].socket != kInvalidSocket) {
+                kept[nKept++] = {listed[i].address, listed[i].netmask, m_cards[c].socket};
+                m_cards[c].socket = kInvalidSocket;
+                served[nServed++] = listed[i];
+                break;
             }
         }
-        kept[nKept++] = card;
+    }
+    for (int i = 0; i < count && nKept < kMostFurtherCards; ++i) {
+        if (isServed(listed[i]))
+            continue;
+        sockaddr_in local;
+        std::memset(&local, 0, sizeof(local));
+        local.sin_family = AF_INET;
+        std::memcpy(&local.sin_addr, &listed[i].address, sizeof(listed[i].address));
+        bool bound = false;
+        SocketHandle s = OpenBoundSocket(local, bound);
+        if (!bound) {
+            // An unbound socket would broadcast through whichever card the
+            // system picks: skip the address until the next refresh; another
+            // of its subnet may still serve.
+            if (s != kInvalidSocket)
+                Sockets().closesocket(s);
+            continue;
+        }
+        kept[nKept++] = {listed[i].address, listed[i].netmask, s};
+        served[nServed++] = listed[i];
     }
     for (int c = 0; c < m_nCards; ++c) {
         if (m_cards[c].socket != kInvalidSocket)
@@ -178,7 +210,7 @@ void BroadcastChannel::RefreshCards() {
 
 int BroadcastChannel::GatherSockets(SocketHandle* sockets) const {
     int n = 0;
-    if (socket != kInvalidSocket)
+    if (m_bHostSocketBound)
         sockets[n++] = socket;
     for (int i = 0; i < m_nCards; ++i)
         sockets[n++] = m_cards[i].socket;
@@ -214,7 +246,7 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
     if (count <= 1) {
         // One card: the very wait the channel has always made. Without a
         // socket the platform's wait fails at once.
-        SocketHandle only = count == 1 ? sockets[0] : socket;
+        SocketHandle only = count == 1 ? sockets[0] : kInvalidSocket;
         ready = Sockets().wait_readable(only, milliseconds);
         if (ready > 0)
             m_readySocket = only;
@@ -239,7 +271,9 @@ int BroadcastChannel::WaitReadableMs(int milliseconds) {
 }
 
 int BroadcastChannel::ReceiveDatagram(void* buffer, int capacity) {
-    SocketHandle from = m_readySocket != kInvalidSocket ? m_readySocket : socket;
+    SocketHandle from = m_readySocket;
+    if (from == kInvalidSocket && m_bHostSocketBound)
+        from = socket;
     m_readySocket = kInvalidSocket;
     if (from == kInvalidSocket)
         return -1;
@@ -307,6 +341,11 @@ int OpenChannel() {
     if (g_pBroadcastChannel)
         return 0;
     g_pBroadcastChannel = new (std::nothrow) BroadcastChannel();
+    if (!g_pBroadcastChannel) {
+        errno = ENOMEM;
+        PrintDiagnostic("Can't allocate broadcast channel");
+        return -1;
+    }
     return 0;
 }
 

@@ -1,10 +1,11 @@
 // The broadcast channel: the UDP sockets that carry all traffic with the
 // adapters, sent to 255.255.255.255 port 9029 and answered to the sender.
 // The first socket is bound to the address the host name resolves to; each
-// further IPv4 address of the workstation (a second network card) gets a
-// socket of its own, since a broadcast leaves only through the card of the
-// address it was sent from. One process-wide instance, opened and closed by
-// the adapter table.
+// further subnet of the workstation (a second network card) gets a socket of
+// its own, bound to its first address, since a broadcast leaves only through
+// the card of the address it was sent from. One socket per subnet: a second
+// socket on a segment would carry every request to it twice. One
+// process-wide instance, opened and closed by the adapter table.
 #pragma once
 
 #include "net/socket_api.h"
@@ -13,14 +14,21 @@ constexpr unsigned short kAdapterPort = 9029;
 
 class BroadcastChannel {
 public:
-    BroadcastChannel();  // the opening sequence
+    // The opening sequence. Never throws: out of memory while the cards are
+    // listed leaves the channel with the host-name socket alone.
+    BroadcastChannel();
     ~BroadcastChannel();
     BroadcastChannel(const BroadcastChannel&) = delete;
     BroadcastChannel& operator=(const BroadcastChannel&) = delete;
 
-    // Reads the workstation's addresses again: a card that got its address
+    // Reads the workstation's addresses again: a subnet that got an address
     // since the last call gets a socket, the socket of an address that has
-    // gone is closed. The host-name socket stays as it was opened.
+    // gone (or whose subnet another socket now serves) is closed; a socket
+    // whose address stays is kept. The host-name socket stays as it was
+    // opened and serves its own subnet (the mask the list gives its address;
+    // only itself when the list lacks it), unless its bind failed. A list
+    // that cannot be read, for lack of memory too, keeps the sockets there
+    // are.
     void RefreshCards();
 
     // Sends one datagram through every socket. Bytes sent, or -1 when no
@@ -33,7 +41,8 @@ public:
     int WaitReadableMs(int milliseconds);
     // Length of the datagram, or -1 on error (including a datagram longer than
     // `capacity`, which is discarded). Reads from the socket the last wait
-    // found ready, else from the host-name socket. The sender is not reported.
+    // found ready, else from the host-name socket if it is bound. The sender
+    // is not reported.
     int ReceiveDatagram(void* buffer, int capacity);
     // The next datagram already queued on any socket, without waiting, the
     // cards taking turns; kNothingQueued once every socket has been found
@@ -44,10 +53,13 @@ public:
     // about `milliseconds` once the first few are gone; returns how many.
     int DiscardPending(int milliseconds);
 
-    // Sockets beyond the host-name one; further addresses are left unused.
+    // Sockets beyond the host-name one; further subnets are left unused.
     static constexpr int kMostFurtherCards = 15;
+    // Addresses read from the list; more are not looked at.
+    static constexpr int kMostListedAddresses = 64;
     struct Card {
         DWORD address;  // network order
+        DWORD netmask;  // network order; the subnet the socket serves
         SocketHandle socket;
     };
     int GetFurtherCardCount() const { return m_nCards; }
@@ -59,9 +71,12 @@ public:
     SocketHandle socket;
 
 private:
-    // Every open socket, host-name socket first; returns how many.
+    // Every socket that can carry traffic, host-name socket first (only when
+    // bound: on Windows an unbound one fails every receive, which a drain
+    // would take neither for "empty" nor for an answer); returns how many.
     int GatherSockets(SocketHandle* sockets) const;
 
+    bool m_bHostSocketBound = false;
     Card m_cards[kMostFurtherCards];
     int m_nCards = 0;
     SocketHandle m_readySocket;   // found by the last wait, until read
@@ -74,7 +89,8 @@ private:
 // The process-wide channel, or null when none exists.
 extern BroadcastChannel* g_pBroadcastChannel;
 
-// Creates the process-wide channel if it does not exist yet. Always 0.
+// Creates the process-wide channel if it does not exist yet. 0 when it
+// exists; -1, with a diagnostic, when there is no memory for it.
 int OpenChannel();
 // Closes the channel's socket, frees the channel and clears the pointer.
 void CloseChannel();

@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <iphlpapi.h>
 
+#include <cstddef>
 #include <vector>
 #else
 #include <arpa/inet.h>
@@ -85,7 +86,15 @@ int RealWaitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, b
         ready[i] = FD_ISSET(sockets[i], &readable) != 0;
     return n;
 }
-int RealInterfaceAddresses(DWORD* addresses, int capacity) {
+// The netmask of a prefix length; all ones where none is reported.
+DWORD PrefixNetmask(const IP_ADAPTER_UNICAST_ADDRESS* unicast) {
+    constexpr size_t kWithPrefix = offsetof(IP_ADAPTER_UNICAST_ADDRESS, OnLinkPrefixLength) + 1;
+    const unsigned prefix = unicast->Length >= kWithPrefix ? unicast->OnLinkPrefixLength : 32;
+    if (prefix == 0)
+        return 0;
+    return htonl(prefix >= 32 ? 0xFFFFFFFFu : ~0u << (32 - prefix));
+}
+int RealInterfaceAddresses(InterfaceAddress* addresses, int capacity) {
     const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     // The list grows between the size query and the call when a card comes
     // up meanwhile: ask again a few times.
@@ -110,7 +119,8 @@ int RealInterfaceAddresses(DWORD* addresses, int capacity) {
             const sockaddr* address = unicast->Address.lpSockaddr;
             if (!address || address->sa_family != AF_INET || n >= capacity)
                 continue;
-            addresses[n++] = reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr;
+            addresses[n++] = {reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr,
+                              PrefixNetmask(unicast)};
         }
     }
     return n;
@@ -197,7 +207,7 @@ int RealWaitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, b
         ready[i] = (polled[i].revents & (POLLIN | POLLERR)) != 0;
     return n;
 }
-int RealInterfaceAddresses(DWORD* addresses, int capacity) {
+int RealInterfaceAddresses(InterfaceAddress* addresses, int capacity) {
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0)
         return -1;
@@ -207,7 +217,11 @@ int RealInterfaceAddresses(DWORD* addresses, int capacity) {
             continue;
         if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK))
             continue;
-        addresses[n++] = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
+        const sockaddr* mask = entry->ifa_netmask;
+        addresses[n++] = {reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr,
+                          mask && mask->sa_family == AF_INET
+                              ? reinterpret_cast<const sockaddr_in*>(mask)->sin_addr.s_addr
+                              : 0xFFFFFFFFu};
     }
     ::freeifaddrs(list);
     return n;

@@ -19,6 +19,14 @@ constexpr SocketHandle kInvalidSocket = static_cast<SocketHandle>(~static_cast<S
 // What a receive that must not wait returns when no datagram is queued.
 constexpr int kNothingQueued = -2;
 
+// One IPv4 address of a card and the netmask of its subnet, both in network
+// order. A mask the platform does not report is all ones: the address is then
+// a subnet of its own.
+struct InterfaceAddress {
+    DWORD address;
+    DWORD netmask;
+};
+
 struct SocketApi {
     int (*gethostname)(char* name, int length);
     // Returns the host entry or null; the entry is the library's own storage.
@@ -40,10 +48,10 @@ struct SocketApi {
     // with ready[i] set for each that is; 0 time-out; <0 error, at once when
     // a handle is kInvalidSocket.
     int (*wait_any_readable)(const SocketHandle* sockets, int count, int timeoutMs, bool* ready);
-    // The IPv4 addresses (network order) of the interfaces that are up and
-    // not loopback, in the platform's order; at most `capacity` of them.
+    // The IPv4 addresses of the interfaces that are up and not loopback, with
+    // their netmasks, in the platform's order; at most `capacity` of them.
     // Returns how many, or -1 when the platform cannot list them.
-    int (*interface_addresses)(DWORD* addresses, int capacity);
+    int (*interface_addresses)(InterfaceAddress* addresses, int capacity);
     // Puts the socket in non-blocking mode; 0 on success. A wait still comes
     // before every receive that must have a datagram.
     int (*set_nonblocking)(SocketHandle s);

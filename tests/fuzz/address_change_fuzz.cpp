@@ -91,7 +91,7 @@ int ScriptCloseSocket(SocketHandle) {
 int ScriptWaitAnyReadable(const SocketHandle*, int, int, bool*) {
     return -1;  // never called: the workstation has one card
 }
-int ScriptInterfaceAddresses(DWORD*, int) {
+int ScriptInterfaceAddresses(InterfaceAddress*, int) {
     return 0;
 }
 int ScriptSetNonBlocking(SocketHandle) {

@@ -3,13 +3,19 @@
 // chosen allocation fails.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "net/adapter_table.h"
 #include "net/broadcast_channel.h"
 #include "tests/support/failing_allocator.h"
 
 namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
 
 AdapterRecord Record(BYTE id, BYTE lastIpOctet) {
     AdapterRecord r;
@@ -60,7 +66,7 @@ int FailsClose(SocketHandle) {
 int FailsWaitAny(const SocketHandle*, int, int, bool*) {
     return -1;
 }
-int NoInterfaces(DWORD*, int) {
+int NoInterfaces(InterfaceAddress*, int) {
     return -1;
 }
 int FailsNonBlocking(SocketHandle) {
@@ -69,6 +75,49 @@ int FailsNonBlocking(SocketHandle) {
 const SocketApi kOffline = {NoHostName,   NoHost,       NoDottedAddress,  NoSocket,     Fails,
                             FailsBind,    FailsSend,    FailsWait,        FailsReceive, FailsClose,
                             FailsWaitAny, NoInterfaces, FailsNonBlocking, FailsReceive};
+
+// A workstation with two cards whose interface list needs memory, as the
+// Windows one does.
+int DottedHostName(char* name, int length) {
+    std::snprintf(name, static_cast<size_t>(length), "10.231.0.1");
+    return 0;
+}
+unsigned long ParseDotted(const char* text) {
+    return RealSockets().inet_addr(text);
+}
+SocketHandle g_nextSocket;
+std::vector<SocketHandle> g_closed;
+SocketHandle NextSocket(int, int, int) {
+    return g_nextSocket++;
+}
+int Succeeds(SocketHandle, int, int, const void*, int) {
+    return 0;
+}
+int Binds(SocketHandle, const sockaddr_in*) {
+    return 0;
+}
+int RecordsClose(SocketHandle s) {
+    g_closed.push_back(s);
+    return 0;
+}
+std::vector<unsigned char> g_listBuffer;  // global, so no allocation is optimised away
+int TwoCardsFromAllocatedList(InterfaceAddress* addresses, int capacity) {
+    g_listBuffer.resize(16 * 1024);
+    std::vector<unsigned char>().swap(g_listBuffer);
+    const InterfaceAddress cards[] = {{htonl(0x0AE70001u), htonl(0xFFFFFF00u)},
+                                      {htonl(0x0AE80001u), htonl(0xFFFFFF00u)}};
+    int n = 0;
+    for (; n < 2 && n < capacity; ++n)
+        addresses[n] = cards[n];
+    return n;
+}
+int SetsNonBlocking(SocketHandle) {
+    return 0;
+}
+const SocketApi kTwoCards = {DottedHostName,  NoHost,       ParseDotted,  NextSocket,
+                             Succeeds,        Binds,        FailsSend,    FailsWait,
+                             FailsReceive,    RecordsClose, FailsWaitAny, TwoCardsFromAllocatedList,
+                             SetsNonBlocking, FailsReceive};
 
 class AdapterTableMemoryTest : public ::testing::Test {
 protected:
@@ -130,13 +179,47 @@ TEST_F(AdapterTableMemoryTest, AKnownAdapterIsUpdatedWithoutAllocating) {
 
 TEST_F(AdapterTableMemoryTest, NoChannelWithoutMemoryForItAndTheTableStillWorks) {
     {
+        CaptureStderr();
         FailingAllocation failure(1);
         CAdapterTable table;
         EXPECT_TRUE(failure.Happened());
+        EXPECT_EQ(GetCapturedStderr().rfind("Can't allocate broadcast channel: ", 0), 0u);
         EXPECT_EQ(g_pBroadcastChannel, nullptr);
         EXPECT_EQ(g_pAdapterTable, &table);
+        EXPECT_EQ(table.Refresh(1), -1);
     }
     EXPECT_EQ(g_pAdapterTable, nullptr);
+}
+
+// Out of memory inside the channel's construction, while the cards are
+// listed: nothing escapes the table's constructor, the channel keeps its
+// host-name socket and the card follows at the next refresh.
+TEST_F(AdapterTableMemoryTest, NoMemoryToListTheCardsLeavesTheChannelItsHostNameSocket) {
+    SetSocketApi(&kTwoCards);
+    g_nextSocket = 7;
+    g_closed.clear();
+    g_closed.reserve(4);
+    const long liveBefore = LiveAllocations();
+    std::unique_ptr<CAdapterTable> table;
+    CaptureStderr();
+    {
+        FailingAllocation failure(3);  // the table, the channel, the card list
+        table = std::make_unique<CAdapterTable>();
+        EXPECT_TRUE(failure.Happened());
+    }
+    EXPECT_EQ(GetCapturedStderr().rfind("Can't list network cards: ", 0), 0u);
+    EXPECT_EQ(g_pAdapterTable, table.get());
+    ASSERT_NE(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(g_pBroadcastChannel->socket, 7u);
+    EXPECT_EQ(g_pBroadcastChannel->GetFurtherCardCount(), 0);
+
+    g_pBroadcastChannel->RefreshCards();
+    EXPECT_EQ(g_pBroadcastChannel->GetFurtherCardCount(), 1);
+    table.reset();
+    EXPECT_EQ(g_pAdapterTable, nullptr);
+    EXPECT_EQ(g_pBroadcastChannel, nullptr);
+    EXPECT_EQ(g_closed, std::vector<SocketHandle>({7, 8}));
+    EXPECT_EQ(LiveAllocations(), liveBefore);
 }
 
 // Destroying the table hands back every record and node block.

@@ -118,6 +118,26 @@ TEST_F(AddressChangeNetworkTest, LateDiscoveryRepliesDoNotSpoilTheChange) {
     EXPECT_EQ(IpOf(table.GetAt(1)), "10.231.0.121");
 }
 
+// Two workstation addresses in one subnet: the adapter gets the command once,
+// and cannot act on a second one while it applies the first.
+TEST_F(AddressChangeNetworkTest, TwoAddressesOnOneSubnetSendOneChangeRequest) {
+    StartBesideSecondAddress({"--adapter", "10.231.0.20,00:1a:2b:3c:4d:5e"});
+    CAdapterTable table;
+    table.Refresh();
+    ASSERT_EQ(table.GetCount(), 1);
+    bool changed = false;
+    TimedChange(table.GetAt(0), "10.231.0.120", changed);
+    EXPECT_TRUE(changed);
+    // The simulator answers in order of arrival: once it has answered the
+    // next discovery, it has logged every request sent before.
+    table.Refresh();
+    EXPECT_EQ(IpOf(table.GetAt(0)), "10.231.0.120");
+    const std::string log = m_sim.ReadLog();
+    const size_t at = log.find(" len 28: ");
+    EXPECT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find(" len 28: ", at + 1), std::string::npos) << log;
+}
+
 TEST_F(AddressChangeNetworkTest, AdapterBehindTheSecondCardIsChanged) {
     StartSimulator({"--adapter", "10.231.0.20,00:1a:2b:3c:4d:5e"});
     StartOnSecondSegment({"--adapter", "10.232.0.30,00:1a:2b:3c:4d:70,0,a1a2a3a4b1b2b3b4b5b6b7b8"});

@@ -315,6 +315,127 @@ TEST_F(ChannelTest, EveryFurtherAddressGetsASocketOpenedLikeTheFirst) {
               std::vector<SocketHandle>({FakeSockets::kSocket, third}));
 }
 
+// One socket per subnet (address and netmask): a second one on a segment
+// would carry every request to it twice.
+TEST_F(ChannelTest, EachSubnetGetsOneSocket) {
+    const Bytes own = {10, 231, 0, 1};
+    const Bytes m24 = {255, 255, 255, 0};
+    struct Case {
+        const char* name;
+        std::vector<Bytes> addresses, masks;
+        std::vector<Bytes> refused;  // binds that fail
+        std::vector<Bytes> cards;    // the further sockets' addresses, in order
+    } cases[] = {
+        {"a second address on the host name's subnet", {own, {10, 231, 0, 2}}, {m24, m24}, {}, {}},
+        {"listed before the host name's", {{10, 231, 0, 2}, own}, {m24, m24}, {}, {}},
+        {"two segments", {own, {10, 232, 0, 1}}, {m24, m24}, {}, {{10, 232, 0, 1}}},
+        {"two addresses on the second segment",
+         {own, {10, 232, 0, 1}, {10, 232, 0, 7}},
+         {m24, m24, m24},
+         {},
+         {{10, 232, 0, 1}}},
+        {"the same network with another mask",
+         {own, {10, 231, 0, 9}},
+         {m24, {255, 255, 0, 0}},
+         {},
+         {{10, 231, 0, 9}}},
+        {"an address without a mask of its own",
+         {own, {10, 231, 0, 2}},
+         {m24, {255, 255, 255, 255}},
+         {},
+         {{10, 231, 0, 2}}},
+        // A host name from a stale hosts file: its socket serves only itself.
+        {"host name's address not listed", {{10, 231, 0, 2}}, {m24}, {}, {{10, 231, 0, 2}}},
+        // An unbound host-name socket serves no subnet, not even its own; an
+        // address whose bind fails leaves its subnet to the next one.
+        {"host-name socket unbound",
+         {own, {10, 231, 0, 2}, {10, 231, 0, 3}, {10, 232, 0, 1}},
+         {m24, m24, m24, m24},
+         {own, {10, 231, 0, 2}},
+         {{10, 231, 0, 3}, {10, 232, 0, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSockets fake;
+        fake.lookupAddress = own;
+        fake.interfaceAddresses = c.addresses;
+        fake.interfaceNetmasks = c.masks;
+        fake.refusedBinds = c.refused;
+        CaptureStderr();
+        OpenChannel();
+        GetCapturedStderr();
+        ASSERT_NE(g_pBroadcastChannel, nullptr);
+        std::vector<Bytes> cards;
+        for (int i = 0; i < g_pBroadcastChannel->GetFurtherCardCount(); ++i) {
+            const DWORD address = g_pBroadcastChannel->GetFurtherCard(i).address;
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(&address);
+            cards.emplace_back(p, p + 4);
+        }
+        EXPECT_EQ(cards, c.cards);
+        // The host-name socket, bound or not, and the cards' stay open.
+        EXPECT_EQ(fake.m_open.size(), 1 + c.cards.size());
+        CloseChannel();
+    }
+}
+
+// A subnet keeps its socket when the platform lists another of its addresses
+// first, and loses it when the host-name socket comes to serve it.
+TEST_F(ChannelTest, ASubnetKeepsItsSocketAcrossRefreshes) {
+    FakeSockets fake;
+    fake.lookupAddress = {10, 231, 0, 1};
+    fake.interfaceAddresses = {{10, 232, 0, 5}};
+    OpenChannel();
+    BroadcastChannel* channel = g_pBroadcastChannel;
+    ASSERT_EQ(channel->GetFurtherCardCount(), 1);
+    const SocketHandle card = channel->GetFurtherCard(0).socket;
+
+    fake.interfaceAddresses = {{10, 232, 0, 4}, {10, 232, 0, 5}};
+    channel->RefreshCards();
+    ASSERT_EQ(channel->GetFurtherCardCount(), 1);
+    EXPECT_EQ(channel->GetFurtherCard(0).socket, card);
+    EXPECT_TRUE(fake.closed.empty());
+    EXPECT_EQ(fake.binds.size(), 2u);
+
+    // The host name's address now listed with a mask that takes in the card's.
+    fake.interfaceAddresses = {{10, 231, 0, 1}, {10, 232, 0, 5}};
+    fake.interfaceNetmasks = {{255, 0, 0, 0}, {255, 0, 0, 0}};
+    channel->RefreshCards();
+    EXPECT_EQ(channel->GetFurtherCardCount(), 0);
+    EXPECT_EQ(fake.closed, std::vector<SocketHandle>({card}));
+}
+
+// On Windows a receive from an unbound socket fails (WSAEINVAL) whatever is
+// queued: a drain that read it would never find the channel empty.
+TEST_F(ChannelTest, UnboundHostNameSocketIsNeitherWaitedOnNorRead) {
+    FakeSockets fake;
+    fake.lookupAddress = {10, 231, 0, 1};
+    fake.refusedBinds = {{10, 231, 0, 1}};
+    fake.interfaceAddresses = {{10, 231, 0, 1}, {10, 231, 0, 2}};
+    CaptureStderr();
+    OpenChannel();
+    GetCapturedStderr();
+    BroadcastChannel* channel = g_pBroadcastChannel;
+    ASSERT_EQ(channel->socket, FakeSockets::kSocket);
+    ASSERT_EQ(channel->GetFurtherCardCount(), 1);
+    const SocketHandle card = channel->GetFurtherCard(0).socket;
+
+    EXPECT_EQ(channel->SendToBroadcast("x", 1), 1);
+    EXPECT_EQ(fake.sentFrom, std::vector<SocketHandle>({card}));
+    fake.QueueDatagram({'a'}, card);
+    fake.QueueDatagram({'b'}, card);
+    char buffer[4];
+    ASSERT_GT(channel->WaitReadableMs(1000), 0);
+    EXPECT_EQ(channel->ReceiveDatagram(buffer, sizeof(buffer)), 1);
+    EXPECT_EQ(buffer[0], 'a');
+    EXPECT_EQ(channel->ReceiveQueued(buffer, sizeof(buffer)), 1);
+    EXPECT_EQ(channel->ReceiveQueued(buffer, sizeof(buffer)), kNothingQueued);
+    // Nothing is left to read, and the host-name socket is not the fallback.
+    EXPECT_EQ(channel->ReceiveDatagram(buffer, sizeof(buffer)), -1);
+    EXPECT_EQ(channel->DiscardPending(10), 0);
+    EXPECT_EQ(fake.waitedOn.count(FakeSockets::kSocket), 0u);
+    EXPECT_EQ(fake.receivedFrom.count(FakeSockets::kSocket), 0u);
+}
+
 TEST_F(ChannelTest, CardsAreUsedWhenTheHostNameDoesNotResolve) {
     FakeSockets fake;
     fake.hostName = "lonely-ws";

@@ -186,6 +186,17 @@ TEST_F(DiscoveryNetworkTest, TwoHundredAdaptersAllArrive) {
     EXPECT_EQ(macs.count("02:7e:a0:00:00:c8"), 1u);
 }
 
+// Two workstation addresses in one subnet (a laptop's wired and wireless
+// cards on one lab network): one socket carries the request, so the segment
+// hears it once and each adapter answers once.
+TEST_F(DiscoveryNetworkTest, TwoAddressesOnOneSubnetCarryOneRequest) {
+    StartBesideSecondAddress({"--adapter", "10.231.0.20,00:1a:2b:00:00:20"});
+    Discover();
+    EXPECT_EQ(g_pBroadcastChannel->GetFurtherCardCount(), 0);
+    EXPECT_EQ(g_records.size(), 1u);
+    EXPECT_EQ(CountLogLines("recv from"), 1) << m_sim.ReadLog();
+}
+
 // A workstation with an office card (the host name's address) and an
 // instrument card: each card's broadcast reaches only its own segment, so
 // both must carry the request. The instrument card appears while the program

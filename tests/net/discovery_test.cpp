@@ -177,17 +177,31 @@ TEST_F(DiscoveryTest, FailedSendIsReportedAndTheExchangeStillListens) {
     EXPECT_EQ(IpOf(g_received[0]), "10.231.0.3");
 }
 
-TEST_F(DiscoveryTest, ChannelWithoutDestinationSendsNothingButListens) {
-    m_fake.bindResult = -1;
+// A host-name socket whose bind failed can neither send nor hear (on Windows
+// every receive from it fails): the exchange leaves it alone, and a card on
+// its subnet carries the request and the answers without the drain spinning.
+TEST_F(DiscoveryTest, UnboundHostNameSocketIsLeftToTheCards) {
     m_fake.lookupAddress = {10, 231, 0, 1};
+    m_fake.refusedBinds = {{10, 231, 0, 1}};
     CaptureStderr();
     OpenChannel();
-    m_fake.QueueDatagram(Reply(4));
+    m_fake.QueueDatagram(Reply(4));  // never readable there
     EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
-    std::string captured = GetCapturedStderr();
-    EXPECT_NE(captured.find("sendto: "), std::string::npos) << captured;
+    EXPECT_NE(GetCapturedStderr().find("sendto: "), std::string::npos);
     EXPECT_TRUE(m_fake.sent.empty());
-    EXPECT_EQ(g_received.size(), 1u);
+    EXPECT_TRUE(g_received.empty());
+    EXPECT_EQ(m_fake.receives, 0);
+
+    m_fake.interfaceAddresses = {{10, 231, 0, 1}, {10, 231, 0, 2}};
+    m_fake.ArriveAfterSend(100, Reply(5), FakeSockets::kSocket + 1);
+    CaptureStderr();
+    EXPECT_EQ(DiscoverAdapters(1, Collect), 0);
+    GetCapturedStderr();
+    EXPECT_EQ(m_fake.sentFrom, std::vector<SocketHandle>({FakeSockets::kSocket + 1}));
+    ASSERT_EQ(g_received.size(), 1u);
+    EXPECT_EQ(IpOf(g_received[0]), "10.231.0.5");
+    EXPECT_EQ(m_fake.receivedFrom.count(FakeSockets::kSocket), 0u);
+    EXPECT_LE(m_fake.receives, 10);
 }
 
 TEST_F(DiscoveryTest, ChannelWithoutSocketWaitsInsteadOfSpinning) {

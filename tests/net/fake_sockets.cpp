@@ -68,11 +68,13 @@ int FakeSetSockOpt(SocketHandle, int level, int name, const void* value, int len
     return g_pFake->failingOptions.count(name) ? -1 : 0;
 }
 
-int FakeBind(SocketHandle, const sockaddr_in* address) {
+int FakeBind(SocketHandle s, const sockaddr_in* address) {
     g_pFake->binds.push_back(*address);
     for (const auto& refused : g_pFake->refusedBinds)
         if (AddressBytes(*address) == refused)
             return -1;
+    if (g_pFake->bindResult == 0)
+        g_pFake->m_bound.insert(s);
     return g_pFake->bindResult;
 }
 
@@ -107,9 +109,11 @@ bool HasDatagram(SocketHandle s) {
 
 int FakeWaitAnyReadable(const SocketHandle* sockets, int count, int timeoutMs, bool* ready) {
     ++g_pFake->waits;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         if (sockets[i] == kInvalidSocket)
             return -1;  // as the platform does, at once
+        g_pFake->waitedOn.insert(sockets[i]);
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         DeliverArrivals();
@@ -141,20 +145,29 @@ int FakeWaitReadable(SocketHandle s, int timeoutMs) {
     return FakeWaitAnyReadable(&s, 1, timeoutMs, &ready);
 }
 
-int FakeInterfaceAddresses(DWORD* addresses, int capacity) {
+int FakeInterfaceAddresses(InterfaceAddress* addresses, int capacity) {
     if (g_pFake->interfaceListFails)
         return -1;
+    const std::vector<std::vector<unsigned char>>& masks = g_pFake->interfaceNetmasks;
     int n = 0;
     for (const auto& bytes : g_pFake->interfaceAddresses) {
         if (n >= capacity)
             break;
-        std::memcpy(&addresses[n++], bytes.data(), sizeof(DWORD));
+        const size_t i = static_cast<size_t>(n);
+        const std::vector<unsigned char> mask =
+            i < masks.size() ? masks[i] : std::vector<unsigned char>{255, 255, 255, 0};
+        std::memcpy(&addresses[n].address, bytes.data(), sizeof(DWORD));
+        std::memcpy(&addresses[n].netmask, mask.data(), sizeof(DWORD));
+        ++n;
     }
     return n;
 }
 
 int Receive(SocketHandle s, void* buffer, int capacity, sockaddr_in* from, bool queuedOnly) {
     ++g_pFake->receives;
+    g_pFake->receivedFrom.insert(s);
+    if (!g_pFake->m_bound.count(s))
+        return -1;  // WSAEINVAL, whether or not anything is queued
     DeliverArrivals();
     g_pFake->receiveCapacities.push_back(capacity);
     std::vector<unsigned char> datagram;
@@ -198,6 +211,7 @@ int FakeSetNonBlocking(SocketHandle s) {
 int FakeCloseSocket(SocketHandle s) {
     g_pFake->closed.push_back(s);
     g_pFake->m_open.erase(s);
+    g_pFake->m_bound.erase(s);
     return 0;
 }
 

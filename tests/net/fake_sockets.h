@@ -35,8 +35,11 @@ public:
     // platform hands out the lowest free descriptor.
     SocketHandle socketResult = kSocket;
     // The workstation's cards: the interface list reports these addresses
-    // (none by default, so the host-name socket is the only one).
+    // (none by default, so the host-name socket is the only one), each with
+    // the netmask at the same place in interfaceNetmasks, 255.255.255.0
+    // where that list ends.
     std::vector<std::vector<unsigned char>> interfaceAddresses;
+    std::vector<std::vector<unsigned char>> interfaceNetmasks;
     bool interfaceListFails = false;
     std::vector<std::vector<unsigned char>> refusedBinds;  // bind fails for these addresses
     std::set<int> failingOptions;  // setsockopt fails for these option names
@@ -76,7 +79,9 @@ public:
     std::vector<sockaddr_in> sentTo;
     std::vector<SocketHandle> sentFrom;
     int waits = 0;  // on no socket too: those fail at once
+    std::set<SocketHandle> waitedOn;
     int receives = 0;
+    std::set<SocketHandle> receivedFrom;
     std::vector<int> receiveCapacities;
     std::vector<SocketHandle> closed;
     std::set<SocketHandle> nonBlocking;
@@ -91,7 +96,9 @@ public:
     std::deque<std::vector<unsigned char>>& QueueOf(SocketHandle s) {
         return s == kSocket ? datagrams : cardDatagrams[s];
     }
-    std::set<SocketHandle> m_open;  // handed out and not closed yet
+    std::set<SocketHandle> m_open;   // handed out and not closed yet
+    std::set<SocketHandle> m_bound;  // of those, the ones bound; the others
+                                     // fail every receive, as on Windows
 
     // When the first send happened; arrivals count from here.
     bool m_bSent = false;

@@ -26,9 +26,10 @@ extern char** environ;
 #ifndef PELLVANE_ADAPTER_SIM_PATH
 #error "PELLVANE_ADAPTER_SIM_PATH must name the adapter_sim program"
 #endif
-#if !defined(PELLVANE_SEGMENT_SIM_PATH) || !defined(PELLVANE_LAB_SEGMENT_SCRIPT)
+#if !defined(PELLVANE_SEGMENT_SIM_PATH) || !defined(PELLVANE_LAB_SEGMENT_SCRIPT) || \
+    !defined(PELLVANE_LAB_SECOND_ADDRESS_SCRIPT)
 #error \
-    "PELLVANE_SEGMENT_SIM_PATH and PELLVANE_LAB_SEGMENT_SCRIPT must name the second segment's programs"
+    "PELLVANE_SEGMENT_SIM_PATH, PELLVANE_LAB_SEGMENT_SCRIPT and PELLVANE_LAB_SECOND_ADDRESS_SCRIPT must name the scripted simulator's programs"
 #endif
 
 namespace fs = std::filesystem;
@@ -66,9 +67,9 @@ bool SimulatorProcess::MakeWorkDir() {
     std::error_code ec;
     fs::path base = fs::temp_directory_path(ec);
 #ifdef _WIN32
-    // Files the Unix side of a second segment reads and writes: in a folder
-    // both sides can name.
-    if (m_bSecondSegment)
+    // Files the Unix side of a script reads and writes: in a folder both
+    // sides can name.
+    if (m_bScripted)
         base = "Z:\\tmp";
 #endif
     if (ec) {
@@ -95,19 +96,23 @@ void SimulatorProcess::RemoveWorkDir() {
 }
 
 bool SimulatorProcess::Start(const std::vector<std::string>& args) {
-    return StartIn(args, false);
+    return StartIn(args, Placement::kDirect);
 }
 
 bool SimulatorProcess::StartOnSecondSegment(const std::vector<std::string>& args) {
-    return StartIn(args, true);
+    return StartIn(args, Placement::kSecondSegment);
 }
 
-bool SimulatorProcess::StartIn(const std::vector<std::string>& args, bool secondSegment) {
+bool SimulatorProcess::StartBesideSecondAddress(const std::vector<std::string>& args) {
+    return StartIn(args, Placement::kSecondAddress);
+}
+
+bool SimulatorProcess::StartIn(const std::vector<std::string>& args, Placement placement) {
     Stop();
     RemoveWorkDir();
     m_strError.clear();
     m_strLogPath.clear();
-    m_bSecondSegment = secondSegment;
+    m_bScripted = placement != Placement::kDirect;
     if (!MakeWorkDir())
         return false;
 
@@ -123,7 +128,7 @@ bool SimulatorProcess::StartIn(const std::vector<std::string>& args, bool second
     fullArgs.insert(fullArgs.end(), {"--ready-file", readyFile});
 
     std::string program = GetExecutablePath();
-    if (secondSegment) {
+    if (m_bScripted) {
         const std::string simulator = PELLVANE_SEGMENT_SIM_PATH;
         if (!FileExists(PlatformPath(simulator))) {
             m_strError = "no native simulator at " + simulator + " (build the native preset)";
@@ -132,7 +137,9 @@ bool SimulatorProcess::StartIn(const std::vector<std::string>& args, bool second
         for (std::string& arg : fullArgs)
             arg = UnixPath(arg);
         fullArgs.insert(fullArgs.begin(), {UnixPath(m_strWorkDir), simulator});
-        program = PlatformPath(PELLVANE_LAB_SEGMENT_SCRIPT);
+        program = PlatformPath(placement == Placement::kSecondSegment
+                                   ? PELLVANE_LAB_SEGMENT_SCRIPT
+                                   : PELLVANE_LAB_SECOND_ADDRESS_SCRIPT);
     }
     if (!Spawn(program, fullArgs))
         return false;
@@ -142,7 +149,7 @@ bool SimulatorProcess::StartIn(const std::vector<std::string>& args, bool second
         std::error_code ec;
         if (fs::exists(readyFile, ec))
             return true;
-        if (m_bSecondSegment ? FileExists(EndedFile()) : HasExited()) {
+        if (m_bScripted ? FileExists(EndedFile()) : HasExited()) {
             m_strError = "the simulator ended before binding its socket (see its error output)";
             return false;
         }
@@ -162,8 +169,8 @@ std::string SimulatorProcess::EndedFile() const {
 void SimulatorProcess::Stop() {
     if (!m_bRunning)
         return;
-    if (m_bSecondSegment) {
-        // Asked rather than killed: the script removes the segment it made.
+    if (m_bScripted) {
+        // Asked rather than killed: the script undoes what it changed.
         std::ofstream((fs::path(m_strWorkDir) / "stop").string()) << "stop\n";
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!FileExists(EndedFile()) && std::chrono::steady_clock::now() < deadline)

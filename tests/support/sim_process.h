@@ -25,6 +25,11 @@ public:
     // Stop removes the segment again.
     bool StartOnSecondSegment(const std::vector<std::string>& args);
     static constexpr const char* kSecondCardAddress = "10.232.0.1";
+    // The same on the first segment, with a second workstation address in
+    // its subnet (scripts/lab-second-address.sh), kSecondAddress, which Stop
+    // removes again.
+    bool StartBesideSecondAddress(const std::vector<std::string>& args);
+    static constexpr const char* kSecondAddress = "10.231.0.2";
     // Terminates the simulator and reaps it; harmless when none runs.
     void Stop();
     bool IsRunning() const;
@@ -37,19 +42,22 @@ public:
     static std::string GetExecutablePath();
 
 private:
-    bool StartIn(const std::vector<std::string>& args, bool secondSegment);
+    // Where the simulator runs: started directly, or by one of the scripts
+    // that change the test network around it.
+    enum class Placement { kDirect, kSecondSegment, kSecondAddress };
+    bool StartIn(const std::vector<std::string>& args, Placement placement);
     bool MakeWorkDir();
     void RemoveWorkDir();
     bool Spawn(const std::string& program, const std::vector<std::string>& args);
     bool HasExited();  // reaps a simulator that ended by itself
     void Kill();
-    std::string EndedFile() const;  // written by the second segment's script
+    std::string EndedFile() const;  // written by the script that runs it
 
     std::string m_strWorkDir;
     std::string m_strLogPath;
     std::string m_strError;
     bool m_bRunning = false;
-    bool m_bSecondSegment = false;  // the script runs it; its files say when it ends
+    bool m_bScripted = false;  // a script runs it; its files say when it ends
 #ifdef _WIN32
     void* m_hProcess = nullptr;
 #else

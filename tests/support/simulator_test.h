@@ -31,6 +31,12 @@ protected:
         ASSERT_TRUE(m_sim.Start(args)) << m_sim.GetLastError();
     }
 
+    // The first segment's adapters, the workstation having a second address
+    // in their subnet.
+    void StartBesideSecondAddress(const std::vector<std::string>& args) {
+        ASSERT_TRUE(m_sim.StartBesideSecondAddress(args)) << m_sim.GetLastError();
+    }
+
     // Adapters behind a second network card of the workstation.
     void StartOnSecondSegment(const std::vector<std::string>& args) {
         ASSERT_TRUE(m_secondSegment.StartOnSecondSegment(args)) << m_secondSegment.GetLastError();

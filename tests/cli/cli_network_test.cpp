@@ -75,6 +75,7 @@ TEST_F(CliNetworkTest, ListBesideAPlantedLibraryNeverLoadsIt) {
     StartAdapters();
     PlantedFolder downloads(CliProgramPath());
     ASSERT_TRUE(downloads.IsReady()) << downloads.GetLastError();
+    ASSERT_TRUE(downloads.StandInIsPreferred()) << "the stand-in would not be loaded anyway";
     CliRun run = RunCliAt(downloads.ProgramPath(), {"list", "--seconds", "1"});
     EXPECT_EQ(downloads.LoadedBy(), "") << "the planted library was loaded";
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -5,27 +5,20 @@
 
 #include "tests/support/process_text.h"
 
-#ifndef PELLVANE_PLANTED_LIBRARY_PATH
-#error "PELLVANE_PLANTED_LIBRARY_PATH must name the stand-in IPHLPAPI.DLL"
+#if !defined(PELLVANE_PLANTED_LIBRARY_PATH) || !defined(PELLVANE_PLANTING_CANARY_PATH)
+#error "PELLVANE_PLANTED_LIBRARY_PATH and PELLVANE_PLANTING_CANARY_PATH must be defined"
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char kOverrides[] = "WINEDLLOVERRIDES";
 const char kMarker[] = "planted-library-loaded.txt";  // planted_iphlpapi.c writes it
+const char kCanary[] = "planting_canary.exe";
 
 }  // namespace
 
 PlantedFolder::PlantedFolder(const std::string& program) {
-    char before[4096];
-    DWORD n = ::GetEnvironmentVariableA(kOverrides, before, sizeof(before));
-    m_bHadOverrides = n > 0 && n < sizeof(before);
-    if (m_bHadOverrides)
-        m_strOverridesBefore.assign(before, n);
-    ::SetEnvironmentVariableA(kOverrides, "iphlpapi=n,b");
-
     static int s_count = 0;
     m_folder = fs::temp_directory_path() / ("pv-downloads-" + std::to_string(CurrentProcessId()) +
                                             "-" + std::to_string(++s_count));
@@ -35,14 +28,38 @@ PlantedFolder::PlantedFolder(const std::string& program) {
     fs::remove_all(m_folder, error);
     if (!fs::create_directory(m_folder, error) || !fs::copy_file(source, m_program, error) ||
         !fs::copy_file(PlatformPath(PELLVANE_PLANTED_LIBRARY_PATH), m_folder / "IPHLPAPI.DLL",
-                       error))
+                       error) ||
+        !fs::copy_file(PlatformPath(PELLVANE_PLANTING_CANARY_PATH), m_folder / kCanary, error))
         m_strError = "cannot prepare " + m_folder.string() + ": " + error.message();
 }
 
 PlantedFolder::~PlantedFolder() {
-    ::SetEnvironmentVariableA(kOverrides, m_bHadOverrides ? m_strOverridesBefore.c_str() : nullptr);
     std::error_code ignored;
     fs::remove_all(m_folder, ignored);
+}
+
+bool PlantedFolder::StandInIsPreferred() {
+    const std::string canary = (m_folder / kCanary).string();
+    std::string commandLine = QuoteArgument(canary);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessRetried([&] {
+            return ::CreateProcessA(canary.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                    CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+        }))
+        return false;
+    DWORD code = 1;
+    if (::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(info.hProcess, &code);
+    else
+        ::TerminateProcess(info.hProcess, code);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+    const bool loaded = !LoadedBy().empty();
+    std::error_code ignored;
+    fs::remove(m_folder / kMarker, ignored);
+    return code == 0 && loaded;
 }
 
 std::string PlantedFolder::LoadedBy() const {

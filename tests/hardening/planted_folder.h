@@ -1,7 +1,9 @@
 // A downloads folder as an attacker prepares it: a fresh folder holding a
-// copy of one program and, beside it, the stand-in IPHLPAPI.DLL. While it
-// exists, programs started from here are told to prefer a library beside
-// them (WINEDLLOVERRIDES), as Windows does for one outside the KnownDLLs.
+// copy of one program and, beside it, the stand-in IPHLPAPI.DLL. The test
+// that uses it runs with WINEDLLOVERRIDES="iphlpapi=n,b" (set by ctest: Wine
+// reads it from the Unix environment a program starts with), so that Wine
+// prefers a library beside a program, as Windows does for one outside the
+// KnownDLLs.
 #pragma once
 
 #include <filesystem>
@@ -22,6 +24,11 @@ public:
     // The copy of the program, as a Windows path.
     std::string ProgramPath() const { return m_program.string(); }
 
+    // Whether a program importing IPHLPAPI.DLL, started from the folder, gets
+    // the stand-in: without that, a test of the copy would prove nothing.
+    // Leaves no marker behind.
+    bool StandInIsPreferred();
+
     // The program that loaded the stand-in, empty while none did.
     std::string LoadedBy() const;
 
@@ -29,6 +36,4 @@ private:
     std::filesystem::path m_folder;
     std::filesystem::path m_program;
     std::string m_strError;
-    std::string m_strOverridesBefore;
-    bool m_bHadOverrides = false;
 };

@@ -1,7 +1,8 @@
 /* A stand-in IPHLPAPI.DLL, as an attacker would place it beside a program:
  * loading it leaves a marker file beside it, naming the program that loaded
- * it. Its one entry point reports no interfaces, enough for a program that
- * imports it to start. */
+ * it. Its entry points report no interfaces: enough for a program that
+ * imports it to start, and for the socket library's host-name look-up, which
+ * asks it for the adapters, to carry on. */
 #include <windows.h>
 
 #define MARKER_NAME L"planted-library-loaded.txt"
@@ -38,6 +39,12 @@ __declspec(dllexport) ULONG WINAPI
     (void)flags;
     (void)reserved;
     (void)addresses;
+    (void)size;
+    return ERROR_NO_DATA;
+}
+
+__declspec(dllexport) ULONG WINAPI GetAdaptersInfo(PVOID adapters, PULONG size) {
+    (void)adapters;
     (void)size;
     return ERROR_NO_DATA;
 }

@@ -9,8 +9,10 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
+#include "framework/system_libraries.h"
 
 int main(int argc, char** argv) {
+    LoadLibrariesFromSystem32Only();
     UseBinaryStreams();
     CLI::App app(
         "Finds the Tessik/AD adapters, changes their addresses and stores the HPLC "

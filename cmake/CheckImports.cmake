@@ -1,15 +1,15 @@
 # cmake -DOBJDUMP=... -DEXE=... -P CheckImports.cmake
-# Fails unless EXE imports only Windows system DLLs: Pellvane.exe must be one
-# self-contained file, with no compiler runtime DLLs beside it.
+# Fails unless EXE imports only the KnownDLLs and COMCTL32 (AllowedImports.cmake):
+# Pellvane.exe must be one self-contained file, with no compiler runtime DLLs
+# beside it, and no import that Windows would look for in the program's folder.
 cmake_policy(SET CMP0057 NEW)
+include(${CMAKE_CURRENT_LIST_DIR}/AllowedImports.cmake)
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXE}")
 endif()
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
-set(allowed KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll WS2_32.dll COMCTL32.dll msvcrt.dll
-            SHELL32.dll ole32.dll OLEAUT32.dll COMDLG32.dll IPHLPAPI.DLL)
-string(TOLOWER "${allowed}" allowed)
+string(TOLOWER "${PELLVANE_ALLOWED_IMPORTS}" allowed)
 set(found "")
 foreach(line IN LISTS lines)
   string(REPLACE "DLL Name: " "" dll "${line}")
@@ -17,7 +17,7 @@ foreach(line IN LISTS lines)
   list(APPEND found ${dll})
   string(TOLOWER "${dll}" lower)
   if(NOT lower IN_LIST allowed)
-    message(FATAL_ERROR "${EXE} imports ${dll}, which is not a Windows system DLL")
+    message(FATAL_ERROR "${EXE} imports ${dll}, which is neither a KnownDLL nor COMCTL32")
   endif()
 endforeach()
 if(NOT found)

@@ -1,5 +1,7 @@
 #include "net/socket_api.h"
 
+#include "framework/system_libraries.h"
+
 #ifdef _WIN32
 #include <iphlpapi.h>
 
@@ -103,7 +105,7 @@ int RealInterfaceAddresses(InterfaceAddress* addresses, int capacity) {
     ULONG result = ERROR_BUFFER_OVERFLOW;
     for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
         buffer.resize(size);
-        result = ::GetAdaptersAddresses(
+        result = SystemGetAdaptersAddresses(
             AF_INET, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     if (result == ERROR_NO_DATA)

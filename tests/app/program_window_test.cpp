@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/hardening/planted_folder.h"
 #include "tests/support/network_env.h"
 #include "tests/support/sim_process.h"
 #include "tests/ui/stored_settings.h"
@@ -85,10 +86,9 @@ protected:
         ASSERT_TRUE(m_sim.Start(args)) << m_sim.GetLastError();
     }
 
-    // Starts Pellvane.exe and waits for its main window, shown once the
-    // first discovery has ended.
-    HWND StartProgram(const std::string& arguments) {
-        std::string program = ProgramPath();
+    // Starts Pellvane.exe (the build's or a copy at `program`) and waits for
+    // its main window, shown once the first discovery has ended.
+    HWND StartProgram(const std::string& arguments, const std::string& program = ProgramPath()) {
         std::string commandLine = "\"" + program + "\"" + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
@@ -186,6 +186,23 @@ TEST_F(ProgramWindowTest, SaveAndExitAnsweredYesStoresTheAssignment) {
     EXPECT_EQ(m_pFolder->IniBytes(),
               "[SYSTEM-1]\r\nIFTYPE=TessikBox\r\nHOST=10.231.0.22\r\nSamplingInterval=500\r\n"
               "[SYSTEM-2]\r\nIFTYPE=NONE\r\nHOST=\r\nSamplingInterval=500\r\n");
+}
+
+// Started from a downloads folder that also holds a planted IPHLPAPI.DLL,
+// which Wine is told to prefer: the window lists the adapters, and the
+// planted library is never loaded.
+TEST_F(ProgramWindowTest, StartedBesideAPlantedLibraryNeverLoadsIt) {
+    StartAdapters({"10.231.0.21,00:1A:2B:CD:EF:01", "10.231.0.22,00:1A:2B:CD:EF:02"});
+    PlantedFolder downloads(PELLVANE_EXE_PATH);
+    ASSERT_TRUE(downloads.IsReady()) << downloads.GetLastError();
+    ASSERT_TRUE(downloads.StandInIsPreferred()) << "the stand-in would not be loaded anyway";
+
+    if (HWND window = StartProgram("", downloads.ProgramPath())) {
+        EXPECT_EQ(ui::ListRowCount(::GetDlgItem(window, IDC_ADAPTER_LIST)), 2);
+        ui::ClickItem(window, IDCANCEL);
+        EXPECT_EQ(WaitForExit(), 0);
+    }
+    EXPECT_EQ(downloads.LoadedBy(), "") << "the planted library was loaded";
 }
 
 // The program sizes its list columns for the display's DPI, which Wine reads

@@ -11,6 +11,10 @@
 #include "tests/cli/cli_run.h"
 #include "tests/support/simulator_test.h"
 
+#ifdef _WIN32
+#include "tests/hardening/planted_folder.h"
+#endif
+
 namespace {
 
 // The request that gives 00:1a:2b:3c:4d:5e (reply bytes a1 a2 after its MAC)
@@ -18,6 +22,13 @@ namespace {
 const char kChangeRequest[] =
     " len 28: 50 52 55 58 20 49 46 43 4f 4e 46 49 47 00 00 00 "
     "0a e7 00 78 00 1a 2b 3c 4d 5e a1 a2\n";
+
+// `list` of the two adapters StartAdapters plays, in the table format.
+const char kListTable[] =
+    "IP Address   MAC Address        Status                     Controller\n"
+    "-----------  -----------------  -------------------------  -----------\n"
+    "10.231.0.20  00:1a:2b:3c:4d:5e  Ready\n"
+    "10.231.0.21  00:1a:2b:3c:4d:5f  Controlled by 10.231.0.77  10.231.0.77\n";
 
 class CliNetworkTest : public SimulatorTest {
 protected:
@@ -46,11 +57,7 @@ TEST_F(CliNetworkTest, ListPrintsTheAdaptersInEachFormat) {
         {"csv",
          "ip,mac,status,controller\r\n10.231.0.20,00:1a:2b:3c:4d:5e,Ready,\r\n"
          "10.231.0.21,00:1a:2b:3c:4d:5f,Controlled by 10.231.0.77,10.231.0.77\r\n"},
-        {"table",
-         "IP Address   MAC Address        Status                     Controller\n"
-         "-----------  -----------------  -------------------------  -----------\n"
-         "10.231.0.20  00:1a:2b:3c:4d:5e  Ready\n"
-         "10.231.0.21  00:1a:2b:3c:4d:5f  Controlled by 10.231.0.77  10.231.0.77\n"},
+        {"table", kListTable},
     };
     for (const auto& t : texts) {
         CliRun run = RunCli({"list", "--seconds", "1", "--format", t.format});
@@ -59,6 +66,22 @@ TEST_F(CliNetworkTest, ListPrintsTheAdaptersInEachFormat) {
         EXPECT_EQ(run.err, "") << t.format;
     }
 }
+
+#ifdef _WIN32
+// Run from a downloads folder that also holds a planted IPHLPAPI.DLL, which
+// Wine is told to prefer: the program takes the system's library, never the
+// planted one, and lists the adapters as from its own folder.
+TEST_F(CliNetworkTest, ListBesideAPlantedLibraryNeverLoadsIt) {
+    StartAdapters();
+    PlantedFolder downloads(CliProgramPath());
+    ASSERT_TRUE(downloads.IsReady()) << downloads.GetLastError();
+    ASSERT_TRUE(downloads.StandInIsPreferred()) << "the stand-in would not be loaded anyway";
+    CliRun run = RunCliAt(downloads.ProgramPath(), {"list", "--seconds", "1"});
+    EXPECT_EQ(downloads.LoadedBy(), "") << "the planted library was loaded";
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, kListTable);
+}
+#endif
 
 TEST_F(CliNetworkTest, FailuresPrintNothingOnStandardOutput) {
     struct Case {

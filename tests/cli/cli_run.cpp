@@ -27,9 +27,8 @@ std::string Slurp(const fs::path& path) {
 
 #ifdef _WIN32
 // Output through files: Wine's helper processes would keep a pipe open.
-int Run(const std::vector<std::string>& args, std::vector<std::string>, const fs::path& out,
-        const fs::path& err) {
-    const std::string program = PlatformPath(PELLVANE_CLI_PATH);
+int Run(const std::string& program, const std::vector<std::string>& args, std::vector<std::string>,
+        const fs::path& out, const fs::path& err) {
     std::string commandLine = QuoteArgument(program);
     for (const std::string& arg : args) {
         commandLine += ' ';
@@ -64,9 +63,9 @@ int Run(const std::vector<std::string>& args, std::vector<std::string>, const fs
     return static_cast<int>(code);
 }
 #else
-int Run(const std::vector<std::string>& args, std::vector<std::string> argvText,
-        const fs::path& out, const fs::path& err) {
-    argvText.push_back(PELLVANE_CLI_PATH);
+int Run(const std::string& program, const std::vector<std::string>& args,
+        std::vector<std::string> argvText, const fs::path& out, const fs::path& err) {
+    argvText.push_back(program);
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : argvText)
@@ -87,13 +86,22 @@ int Run(const std::vector<std::string>& args, std::vector<std::string> argvText,
 
 }  // namespace
 
+std::string CliProgramPath() {
+    return PlatformPath(PELLVANE_CLI_PATH);
+}
+
 CliRun RunCli(const std::vector<std::string>& args, std::vector<std::string> launcher) {
+    return RunCliAt(CliProgramPath(), args, std::move(launcher));
+}
+
+CliRun RunCliAt(const std::string& program, const std::vector<std::string>& args,
+                std::vector<std::string> launcher) {
     static int s_count = 0;
     const std::string base = (fs::temp_directory_path() / "pv-cli-run-").string() +
                              std::to_string(CurrentProcessId()) + "-" + std::to_string(++s_count);
     const fs::path out = base + ".out", err = base + ".err";
     CliRun run;
-    run.exitCode = Run(args, std::move(launcher), out, err);
+    run.exitCode = Run(program, args, std::move(launcher), out, err);
     run.out = Slurp(out);
     run.err = Slurp(err);
     std::error_code ignored;

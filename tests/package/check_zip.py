@@ -3,7 +3,7 @@
 
 The release zip holds exactly Pellvane.exe, pellvane-cli.exe, adapter_sim.exe
 and USER-GUIDE.txt
-at its top level; the programs are byte for byte the ones this build made, and
+at its top level; the programs are byte for byte the staged (stripped) copies, and
 the guide is the current one, with CRLF line ends for Notepad and friends.
 """
 import sys
@@ -33,7 +33,7 @@ def main(zip_path, exe_path, cli_path, sim_path, guide_path):
                             ("adapter_sim.exe", sim_path)):
             with open(built, "rb") as f:
                 if packed(name) != f.read():
-                    problems.append(f"{name} is not the built {built}")
+                    problems.append(f"{name} is not the staged {built}")
 
         guide = packed("USER-GUIDE.txt") or b""
         if not guide.endswith(b"\r\n") or guide.count(b"\n") != guide.count(b"\r\n") \
@@ -48,7 +48,7 @@ def main(zip_path, exe_path, cli_path, sim_path, guide_path):
     for problem in problems:
         print(f"FAIL: {zip_path}: {problem}")
     if not problems:
-        print(f"{zip_path}: {names}, programs as built, guide current with CRLF")
+        print(f"{zip_path}: {names}, programs as staged, guide current with CRLF")
     return 1 if problems else 0
 
 

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "framework/system_libraries.h"
 #include "net/socket_api.h"
 #include "tools/adapter_sim/sim_log.h"
 #include "tools/adapter_sim/sim_options.h"
@@ -105,6 +106,7 @@ void Serve(SocketHandle s, const SimOptions& options, CSimLog& log) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    LoadLibrariesFromSystem32Only();
     SimOptions options;
     std::string error;
     switch (ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

@@ -4,6 +4,8 @@
 // arrive after the request; the exchange runs over a scripted socket library
 // whose waits never block, and the outcome is checked against what those
 // datagrams allow.
+#include <arpa/inet.h>
+
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -158,10 +160,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int result = SendAddressChange(exchange.text.c_str(), record);
 
-    // The address the text stands for: dotted, or the one name that resolves.
-    unsigned long parsed = RealSockets().inet_addr(exchange.text.c_str());
-    bool resolves = parsed != 0xFFFFFFFFul;
-    DWORD address = static_cast<DWORD>(parsed);
+    // The address the text stands for: four decimal numbers without leading
+    // zeros (the only numeric form sent, which the strict parser reads), or
+    // the one name that resolves.
+    in_addr parsed{};
+    bool resolves = inet_pton(AF_INET, exchange.text.c_str(), &parsed) == 1;
+    DWORD address = static_cast<DWORD>(parsed.s_addr);
     if (!resolves && std::strcmp(exchange.text.c_str(), "fuzz-ws") == 0) {
         resolves = true;
         std::memcpy(&address, g_hostAddress, 4);

@@ -53,14 +53,7 @@ int Run(const std::string& program, const std::vector<std::string>& args, std::v
     ::CloseHandle(startup.hStdError);
     if (!started)
         return -1;
-    DWORD code = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(info.hProcess, &code);
-    else
-        ::TerminateProcess(info.hProcess, code);
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
-    return static_cast<int>(code);
+    return static_cast<int>(WaitForExit(info, static_cast<DWORD>(-1)));
 }
 #else
 int Run(const std::string& program, const std::vector<std::string>& args,

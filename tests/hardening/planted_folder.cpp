@@ -49,13 +49,7 @@ bool PlantedFolder::StandInIsPreferred() {
                                     CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
         }))
         return false;
-    DWORD code = 1;
-    if (::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(info.hProcess, &code);
-    else
-        ::TerminateProcess(info.hProcess, code);
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
+    const DWORD code = WaitForExit(info, 1);
     const bool loaded = !LoadedBy().empty();
     std::error_code ignored;
     fs::remove(m_folder / kMarker, ignored);

@@ -40,6 +40,17 @@ std::string QuoteArgument(const std::string& arg) {
     quoted += '"';
     return quoted;
 }
+
+DWORD WaitForExit(PROCESS_INFORMATION& info, DWORD fallback) {
+    DWORD code = fallback;
+    if (::WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(info.hProcess, &code);
+    else
+        ::TerminateProcess(info.hProcess, fallback);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+    return code;
+}
 #endif
 
 std::string PlatformPath(std::string path) {

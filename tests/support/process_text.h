@@ -33,4 +33,9 @@ bool CreateProcessRetried(Create create) {
             return false;
     }
 }
+
+// Waits at most a minute for a started program to end, ends it otherwise,
+// and closes both of its handles. Its exit code, or `fallback` when it had
+// to be ended.
+DWORD WaitForExit(PROCESS_INFORMATION& info, DWORD fallback);
 #endif

@@ -5,7 +5,7 @@
 # a deployment tool drives it: its properties; install; upgrade from an older
 # version (built here from the same staging folder); a refused downgrade;
 # the installed programs start; removal leaves nothing of it but the saved
-# settings; install into a chosen INSTALLDIR and removal from there. Every
+# settings; install into a chosen INSTALLDIR, upgrade and removal there. Every
 # msiexec step's whole exit code is checked.
 set -euo pipefail
 
@@ -85,7 +85,7 @@ expect_msiexec() {
   shift 2
   local code
   code=$(msiexec_code "$@")
-  echo "   msiexec $1 ... -> $code"
+  echo "   $what: msiexec $1 -> $code"
   [ "$code" = "$expected" ] || fail "$what: msiexec exit code $code, expected $expected"
 }
 
@@ -193,7 +193,10 @@ done
 if [ -n "$window" ]; then
   # taskkill without /f asks the window to close, as the close box does.
   run_wine taskkill /im Pellvane.exe || true
-  wait "$pellvane" || fail "the installed Pellvane.exe ended with status $?"
+  status=0
+  wait "$pellvane" || status=$?
+  echo "   Pellvane.exe showed its window, closed with status $status"
+  [ $status -eq 0 ] || fail "the installed Pellvane.exe ended with status $status"
 else
   kill "$pellvane" 2>/dev/null || true
   wait "$pellvane" || true
@@ -213,12 +216,15 @@ run_wine reg query "$settings_key" "$view" /v PellvaneMsiTest && grep -q kept "$
   || fail "the removal touched the settings keys"
 [ -f "$data_dir/qzdrv204.ini" ] || fail "the removal touched the driver file"
 
-echo "== install into INSTALLDIR=C:\\$custom_name and removal from there"
-expect_msiexec 0 "install into INSTALLDIR" /i "$msi_win" /qn "INSTALLDIR=C:\\$custom_name"
+echo "== install into INSTALLDIR=C:\\$custom_name, upgrade there, removal from there"
+expect_msiexec 0 "install 1.0.0 into INSTALLDIR" /i "$old_win" /qn "INSTALLDIR=C:\\$custom_name"
+[ -f "$custom_dir/Pellvane.exe" ] || fail "1.0.0 not installed into C:\\$custom_name"
+expect_msiexec 0 "upgrade in INSTALLDIR" /i "$msi_win" /qn
 for f in Pellvane.exe pellvane-cli.exe adapter_sim.exe USER-GUIDE.txt; do
   cmp -s "$custom_dir/$f" "$stage/$f" || fail "$f missing or not the staged one in C:\\$custom_name"
 done
-[ ! -e "$default_dir" ] || fail "installed into $program_files despite INSTALLDIR"
+[ ! -e "$default_dir" ] || fail "the upgrade moved into $program_files"
+[ "$(pellvane_entries "$view")" = "$new_code $version" ] || fail "Apps entries after the upgrade in INSTALLDIR: $(pellvane_entries "$view")"
 echo "my notes" >"$custom_dir/notes.txt"
 expect_msiexec 0 "removal from INSTALLDIR" /x "$new_code" /qn
 [ "$(ls -A "$custom_dir")" = "notes.txt" ] || fail "after removal C:\\$custom_name holds: $(ls -A "$custom_dir")"

@@ -212,6 +212,7 @@ for lnk in "${shortcuts[@]}"; do
   [ ! -e "$lnk" ] || fail "Start-menu shortcut left: $lnk"
 done
 [ -z "$(pellvane_entries "$view")" ] || fail "Apps entry left: $(pellvane_entries "$view")"
+run_wine reg query 'HKLM\Software\Pellvane' "$view" && fail "the remembered install folder was left"
 run_wine reg query "$settings_key" "$view" /v PellvaneMsiTest && grep -q kept "$log" \
   || fail "the removal touched the settings keys"
 [ -f "$data_dir/qzdrv204.ini" ] || fail "the removal touched the driver file"

@@ -69,9 +69,17 @@ windows_path() {
 
 # msiexec's whole exit code: wine's own status is only its low byte (1603
 # would read as 67). A bad option would open a dialog: hence the timeout.
+# With 32-bit Wine installed, `wine` starts Wine's own tools as 32-bit
+# programs; the 64-bit package goes through the 64-bit loader, as the
+# 64-bit Windows Installer service would install it.
+msi_wine=wine
+if [ "$arch" = x64 ] && [ -x /usr/lib/wine/wine64 ]; then
+  msi_wine=/usr/lib/wine/wine64
+fi
+
 msiexec_code() {
   local status=0
-  timeout 300 wine cmd /v:on /c "start /wait msiexec $* & echo !ERRORLEVEL!" \
+  timeout 300 "$msi_wine" cmd /v:on /c "start /wait msiexec $* & echo !ERRORLEVEL!" \
     >"$log" 2>&1 </dev/null || status=$?
   if [ $status -eq 124 ]; then
     echo "timeout"

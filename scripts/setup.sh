@@ -14,7 +14,7 @@ PACKAGES=(
   iproute2 util-linux
   clang-format
   zip unzip
-  nsis
+  wixl msitools osslsigncode openssl
   libcli11-dev nlohmann-json3-dev
 )
 

@@ -199,8 +199,9 @@ for _ in $(seq 600); do
   sleep 0.1
 done
 if [ -n "$window" ]; then
-  # taskkill without /f asks the window to close, as the close box does.
-  run_wine taskkill /im Pellvane.exe || true
+  # taskkill without /f asks the window to close, as the close box does; a
+  # 32-bit taskkill does not reach a 64-bit program's window.
+  timeout 120 "$msi_wine" taskkill /im Pellvane.exe >"$log" 2>&1 </dev/null || true
   status=0
   wait "$pellvane" || status=$?
   echo "   Pellvane.exe showed its window, closed with status $status"

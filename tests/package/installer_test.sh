@@ -46,7 +46,8 @@ run_wine() {
 }
 
 uninstall_entry() {
-  run_wine reg query "$uninstall_key" /v "$1" || return 1
+  # Wine's own reg may be a 32-bit program: ask for the 64-bit view.
+  run_wine reg query "$uninstall_key" /v "$1" /reg:64 || return 1
   tr -d '\r' <"$log" | sed -n "s/^ *$1 *REG_[A-Z]* *//p"
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both presets and runs every test (native
-# and Windows-under-Wine) in one ctest run inside the private test network.
+# Installs what is missing, builds every preset and runs every test (native,
+# 64-bit and 32-bit Windows under Wine) in one ctest run inside the private
+# test network.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,12 +11,15 @@ cmake --preset native >/dev/null
 cmake --build --preset native
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86
 
-# One ctest run over both build trees.
+# One ctest run over every build tree (tests named native., win. and win32.).
 cat >build/CTestTestfile.cmake <<'CTEST'
-subdirs("native" "windows")
+subdirs("native" "windows" "windows-x86")
 CTEST
 
+# The 32-bit programs run in the 64-bit tree's prefix, through WoW64.
 prefix=$PWD/build/windows/wineprefix
 export PELLVANE_WINEPREFIXES=$prefix
 # The UI tests drive real windows on a private X display.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/adapter_config_app.h"
+#include "pellvane_version.h"
 #include "ui/about_dlg.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
@@ -328,8 +329,13 @@ TEST(AboutBoxTest, PellvaneExeCarriesVersionAndManifest) {
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);  // 1.0
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    // The build's one version number, major.minor.patch.0.
+    constexpr DWORD kMost = (PELLVANE_VERSION_MAJOR << 16) | PELLVANE_VERSION_MINOR;
+    constexpr DWORD kLeast = PELLVANE_VERSION_PATCH << 16;
+    EXPECT_EQ(fixed->dwFileVersionMS, kMost);
+    EXPECT_EQ(fixed->dwFileVersionLS, kLeast);
+    EXPECT_EQ(fixed->dwProductVersionMS, kMost);
+    EXPECT_EQ(fixed->dwProductVersionLS, kLeast);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 
     WORD* translation = nullptr;
@@ -349,8 +355,8 @@ TEST(AboutBoxTest, PellvaneExeCarriesVersionAndManifest) {
         return text;
     };
     EXPECT_EQ(value("ProductName"), "Pellvane");
-    EXPECT_EQ(value("ProductVersion"), "1.0");
-    EXPECT_EQ(value("FileVersion"), "1.0");
+    EXPECT_EQ(value("ProductVersion"), PELLVANE_VERSION_TEXT);
+    EXPECT_EQ(value("FileVersion"), PELLVANE_VERSION_TEXT);
     EXPECT_EQ(value("OriginalFilename"), "Pellvane.exe");
 
     HMODULE exe = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

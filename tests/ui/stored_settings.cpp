@@ -130,8 +130,13 @@ void PutSystemKey(int n, const std::string& ifType, const std::string& host) {
 }
 
 std::string ReadValue(int n, const char* name) {
+    // Where the registry's redirection keeps the 32-bit view, as the 64-bit
+    // view shows it: the same place whether the program and this test are
+    // 64-bit or 32-bit processes.
+    const std::string stored =
+        "Software\\Wow6432Node\\Quorvel\\HPLCSYSTEMS\\SYSTEM-" + std::to_string(n);
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SystemKey(n).c_str(), 0, KEY_READ | kView32, &key) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, stored.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
         ERROR_SUCCESS)
         return "<missing>";
     char data[1024];

@@ -26,7 +26,8 @@ bool ExistsIn64BitView();
 // and the three empty sub-keys.
 void PutSystemKey(int n, const std::string& ifType, const std::string& host);
 
-// A value's exact bytes (a string's NUL included), or "<missing>".
+// A value's exact bytes (a string's NUL included), or "<missing>", read from
+// the 32-bit view's place in the 64-bit registry (Software\Wow6432Node).
 std::string ReadValue(int n, const char* name);
 // A string value as a program stores it: its text and the terminating NUL.
 std::string StringBytes(const std::string& text);

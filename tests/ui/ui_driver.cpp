@@ -366,22 +366,43 @@ POINT EmptyListPoint(HWND list) {
 
 // --- popup menu and message boxes ---------------------------------------------------
 
+// Window enumeration callbacks are named functions: a lambda converts only to
+// the default calling convention, which is not CALLBACK's on 32-bit Windows.
+namespace {
+
+BOOL CALLBACK MatchPopupMenu(HWND window, LPARAM param) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
+        ClassName(window) != "#32768")
+        return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
+struct MessageBoxSearch {
+    const char* caption;
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchMessageBox(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<MessageBoxSearch*>(param);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId != s->processId || !::IsWindowVisible(window) || GetText(window) != s->caption ||
+        !LooksLikeMessageBox(window))
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
 HWND FindPopupMenu() {
-    struct Search {
-        HWND found;
-    } search = {nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            DWORD processId = 0;
-            ::GetWindowThreadProcessId(window, &processId);
-            if (processId != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
-                ClassName(window) != "#32768")
-                return TRUE;
-            reinterpret_cast<Search*>(param)->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    ::EnumWindows(MatchPopupMenu, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 HWND WaitForPopupMenu(DWORD timeoutMs) {
@@ -402,23 +423,8 @@ void PickMenuItem(HWND menu, int position) {
 }
 
 HWND FindMessageBox(const char* caption, DWORD processId) {
-    struct Search {
-        const char* caption;
-        DWORD processId;
-        HWND found;
-    } search = {caption, processId ? processId : ::GetCurrentProcessId(), nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD processId = 0;
-            ::GetWindowThreadProcessId(window, &processId);
-            if (processId != s->processId || !::IsWindowVisible(window) ||
-                GetText(window) != s->caption || !LooksLikeMessageBox(window))
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    MessageBoxSearch search = {caption, processId ? processId : ::GetCurrentProcessId(), nullptr};
+    ::EnumWindows(MatchMessageBox, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -197,7 +197,13 @@ bool SimulatorProcess::Spawn(const std::string& program, const std::vector<std::
 
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
+    // Room past the record: Wine 8 writes more than a 32-bit record's size
+    // when a 32-bit program starts a Unix script, and fills it with garbage.
+    struct {
+        PROCESS_INFORMATION record;
+        BYTE spare[64];
+    } started{};
+    PROCESS_INFORMATION& info = started.record;
     if (!CreateProcessRetried([&] {
             return CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                   nullptr, nullptr, &startup, &info);
@@ -206,7 +212,11 @@ bool SimulatorProcess::Spawn(const std::string& program, const std::vector<std::
             "cannot start " + program + " (error " + std::to_string(::GetLastError()) + ")";
         return false;
     }
-    CloseHandle(info.hThread);
+    if (info.hThread)
+        CloseHandle(info.hThread);
+    // A Unix script started from a 32-bit program under Wine comes back
+    // without a process handle; its ended file says when it is over. A null
+    // handle must never reach TerminateProcess: Wine takes it for the caller.
     m_hProcess = info.hProcess;
     m_bRunning = true;
     return true;
@@ -224,15 +234,19 @@ bool SimulatorProcess::HasExited() {
 }
 
 bool SimulatorProcess::IsRunning() const {
+    if (m_bRunning && !m_hProcess)
+        return !FileExists(EndedFile());
     return m_bRunning && WaitForSingleObject(m_hProcess, 0) == WAIT_TIMEOUT;
 }
 
 void SimulatorProcess::Kill() {
     if (!m_bRunning)
         return;
-    TerminateProcess(m_hProcess, 1);
-    WaitForSingleObject(m_hProcess, 10000);
-    CloseHandle(m_hProcess);
+    if (m_hProcess) {
+        TerminateProcess(m_hProcess, 1);
+        WaitForSingleObject(m_hProcess, 10000);
+        CloseHandle(m_hProcess);
+    }
     m_hProcess = nullptr;
     m_bRunning = false;
 }

@@ -19,3 +19,17 @@ else()
   message(FATAL_ERROR "PELLVANE_ARCH is '${PELLVANE_ARCH}': set it before including Version")
 endif()
 
+
+# A console program's manifest: NAME.manifest.in in the folder's resources/,
+# configured for this build and compiled from resources/NAME.rc into its own
+# object library, so that the compiler's warning options stay away from
+# windres.
+function(pv_add_manifest target name)
+  enable_language(RC)
+  configure_file(resources/${name}.manifest.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest @ONLY)
+  add_library(${target}_resources OBJECT resources/${name}.rc)
+  target_include_directories(${target}_resources PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
+  set_source_files_properties(resources/${name}.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest)
+  target_link_libraries(${target} PRIVATE ${target}_resources)
+endfunction()

@@ -23,8 +23,18 @@ DWORD SuffixKey(const AdapterRecord& r) {
 // Discovery knows nothing of tables: its answers reach the table through the
 // process-wide pointer.
 void MergeDiscoveryReply(const AdapterRecord* record) {
-    if (g_pAdapterTable && record)
-        g_pAdapterTable->Upsert(*record);
+    if (!g_pAdapterTable || !record)
+        return;
+    // The answer was received just now: the channel still knows its card.
+    InterfaceAddress card = {0, 0};
+    if (g_pBroadcastChannel)
+        card = g_pBroadcastChannel->GetLastReceiveCard();
+    g_pAdapterTable->Upsert(*record, card.address != 0 ? &card : nullptr);
+}
+
+// True when `address` lies in the subnet of `card`.
+bool Reaches(const InterfaceAddress& card, DWORD address) {
+    return card.address != 0 && ((card.address ^ address) & card.netmask) == 0;
 }
 
 }  // namespace
@@ -46,6 +56,7 @@ CAdapterTable::~CAdapterTable() {
 
 int CAdapterTable::Refresh(int seconds) {
     m_bFullReported = false;  // one line per exchange
+    ++m_nDiscovery;
     return DiscoverAdapters(seconds, MergeDiscoveryReply);
 }
 
@@ -55,13 +66,15 @@ bool CAdapterTable::IsSameAdapter(const AdapterRecord& a, const AdapterRecord& b
            a.hardware[5] == b.hardware[5];
 }
 
-bool CAdapterTable::Upsert(const AdapterRecord& record) {
+bool CAdapterTable::Upsert(const AdapterRecord& record, const InterfaceAddress* card) {
     if (!SyncIndex())
         return false;
     const DWORD key = SuffixKey(record);
     Slot& slot = FindSlot(key);
     if (slot.key == key) {
         *static_cast<AdapterRecord*>(CPtrList::GetAt(slot.pos)) = record;  // all 32 bytes
+        if (card)
+            NoteCard(slot.index, record.address, *card);
         return true;
     }
 
@@ -72,9 +85,17 @@ bool CAdapterTable::Upsert(const AdapterRecord& record) {
         m_bFullReported = true;
         return false;
     }
-    // Room in the index first, so that a failure leaves nothing to undo.
+    // Room in the index and for the card first, so that a failure leaves
+    // nothing to undo.
     if (!Reserve(m_nKeys + 1))
         return false;
+    const int index = GetCount();
+    try {
+        if (m_cards.size() < static_cast<size_t>(index) + 1)
+            m_cards.resize(static_cast<size_t>(index) + 1, HeardThrough{{0, 0}, 0});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 
     // Out of memory the answer is dropped rather than the program: the
     // adapter simply stays unlisted until a later discovery finds it again.
@@ -91,8 +112,30 @@ bool CAdapterTable::Upsert(const AdapterRecord& record) {
     m_nIndexed = GetCount();
     m_posIndexed = pos;
     if (!m_bGap)
-        Insert(key, pos);
+        Insert(key, pos, index);
+    m_cards[static_cast<size_t>(index)] =
+        HeardThrough{card ? *card : InterfaceAddress{0, 0}, m_nDiscovery};
     return true;
+}
+
+void CAdapterTable::NoteCard(int index, DWORD address, const InterfaceAddress& card) {
+    if (index < 0 || static_cast<size_t>(index) >= m_cards.size())
+        return;
+    HeardThrough& heard = m_cards[static_cast<size_t>(index)];
+    // Two cards on one segment both hear its answers; the one that can reach
+    // it tells where it is, whichever answer came last.
+    if (heard.discovery == m_nDiscovery && Reaches(heard.card, address) && !Reaches(card, address))
+        return;
+    heard = HeardThrough{card, m_nDiscovery};
+}
+
+InterfaceAddress CAdapterTable::GetCardAt(int index) const {
+    // Elements removed through the list leave the cards by index behind
+    // until the next merge forgets them.
+    if (index < 0 || index >= GetCount() || GetCount() < m_nIndexed ||
+        static_cast<size_t>(index) >= m_cards.size())
+        return {0, 0};
+    return m_cards[static_cast<size_t>(index)].card;
 }
 
 bool CAdapterTable::SyncIndex() {
@@ -106,6 +149,7 @@ bool CAdapterTable::SyncIndex() {
         m_nIndexed = 0;
         m_posIndexed = nullptr;
         m_bGap = false;
+        m_cards.clear();  // by index, which no longer holds
     }
     if (GetCount() == m_nIndexed)
         return true;
@@ -122,7 +166,7 @@ bool CAdapterTable::SyncIndex() {
         if (!stored)
             m_bGap = true;
         if (!m_bGap && FindSlot(SuffixKey(*stored)).key == 0)
-            Insert(SuffixKey(*stored), here);
+            Insert(SuffixKey(*stored), here, m_nIndexed);
         m_posIndexed = here;
         ++m_nIndexed;
     }
@@ -145,7 +189,7 @@ bool CAdapterTable::Reserve(int elements) {
     m_nKeys = 0;
     for (int i = 0; i < oldSlots; ++i) {
         if (old[i].key)
-            Insert(old[i].key, old[i].pos);
+            Insert(old[i].key, old[i].pos, old[i].index);
     }
     delete[] old;
     return true;
@@ -160,10 +204,11 @@ CAdapterTable::Slot& CAdapterTable::FindSlot(DWORD key) const {
     return m_pSlots[i];
 }
 
-void CAdapterTable::Insert(DWORD key, POSITION pos) {
+void CAdapterTable::Insert(DWORD key, POSITION pos, int index) {
     Slot& slot = FindSlot(key);
     slot.key = key;
     slot.pos = pos;
+    slot.index = index;
     ++m_nKeys;
 }
 

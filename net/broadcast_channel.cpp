@@ -136,6 +136,8 @@ void BroadcastChannel::RefreshCards() {
     }
     if (count < 0)
         return;  // nothing known about the cards: keep the sockets there are
+    std::memcpy(m_listed, listed, sizeof(InterfaceAddress) * static_cast<size_t>(count));
+    m_nListed = count;
 
     // The subnets that have a socket: the host-name socket's first, since it
     // is there whatever the list says.
@@ -151,6 +153,7 @@ void BroadcastChannel::RefreshCards() {
             }
         }
         served[nServed++] = own;
+        m_hostNetmask = own.netmask;
     }
     auto isServed = [&](const InterfaceAddress& a) {
         for (int k = 0; k < nServed; ++k) {
@@ -206,6 +209,33 @@ void BroadcastChannel::RefreshCards() {
     m_nCards = nKept;
     m_readySocket = kInvalidSocket;
     m_emptySockets = 0;
+}
+
+int BroadcastChannel::GetWorkstationAddresses(InterfaceAddress* addresses, int capacity) const {
+    int n = 0;
+    if (localAddress.sin_family == AF_INET && n < capacity) {
+        std::memcpy(&addresses[n].address, &localAddress.sin_addr, sizeof(DWORD));
+        addresses[n].netmask = m_hostNetmask;
+        if (addresses[n].address != 0)
+            ++n;
+    }
+    for (int i = 0; i < m_nListed && n < capacity; ++i)
+        addresses[n++] = m_listed[i];
+    return n;
+}
+
+InterfaceAddress BroadcastChannel::CardOfSocket(int index) const {
+    if (m_bHostSocketBound) {
+        if (index == 0) {
+            InterfaceAddress own{0, m_hostNetmask};
+            std::memcpy(&own.address, &localAddress.sin_addr, sizeof(own.address));
+            return own;
+        }
+        --index;
+    }
+    if (index < 0 || index >= m_nCards)
+        return {0, 0};
+    return {m_cards[index].address, m_cards[index].netmask};
 }
 
 int BroadcastChannel::GatherSockets(SocketHandle* sockets) const {
@@ -275,15 +305,26 @@ int BroadcastChannel::ReceiveDatagram(void* buffer, int capacity) {
     if (from == kInvalidSocket && m_bHostSocketBound)
         from = socket;
     m_readySocket = kInvalidSocket;
+    m_lastReceiveCard = {0, 0};
     if (from == kInvalidSocket)
         return -1;
     sockaddr_in sender;
     std::memset(&sender, 0, sizeof(sender));
-    return Sockets().recvfrom(from, buffer, capacity, &sender);
+    int length = Sockets().recvfrom(from, buffer, capacity, &sender);
+    if (length >= 0) {
+        SocketHandle sockets[kMostFurtherCards + 1];
+        const int count = GatherSockets(sockets);
+        for (int i = 0; i < count; ++i) {
+            if (sockets[i] == from)
+                m_lastReceiveCard = CardOfSocket(i);
+        }
+    }
+    return length;
 }
 
 int BroadcastChannel::ReceiveQueued(void* buffer, int capacity) {
     m_readySocket = kInvalidSocket;
+    m_lastReceiveCard = {0, 0};
     SocketHandle sockets[kMostFurtherCards + 1];
     const int count = GatherSockets(sockets);
     // One datagram from each card in turn: a card flooded faster than it is
@@ -305,6 +346,8 @@ int BroadcastChannel::ReceiveQueued(void* buffer, int capacity) {
             continue;
         }
         m_nNextQueued = i + 1;
+        if (n >= 0)
+            m_lastReceiveCard = CardOfSocket(i);
         return n;
     }
     return kNothingQueued;

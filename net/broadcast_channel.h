@@ -65,6 +65,14 @@ public:
     int GetFurtherCardCount() const { return m_nCards; }
     const Card& GetFurtherCard(int index) const { return m_cards[index]; }
 
+    // The card (its address and netmask) whose socket the latest datagram
+    // was received on; zero for both before the first, and after a failed
+    // receive.
+    InterfaceAddress GetLastReceiveCard() const { return m_lastReceiveCard; }
+    // This workstation's own addresses, as the last refresh listed them, and
+    // the host-name address; how many were written (at most `capacity`).
+    int GetWorkstationAddresses(InterfaceAddress* addresses, int capacity) const;
+
     char hostName[256];
     sockaddr_in localAddress;
     sockaddr_in broadcastAddress;
@@ -75,8 +83,14 @@ private:
     // bound: on Windows an unbound one fails every receive, which a drain
     // would take neither for "empty" nor for an answer); returns how many.
     int GatherSockets(SocketHandle* sockets) const;
+    // The card of the socket at `index` in GatherSockets' order.
+    InterfaceAddress CardOfSocket(int index) const;
 
     bool m_bHostSocketBound = false;
+    DWORD m_hostNetmask = 0xFFFFFFFFu;  // the subnet the host-name socket serves
+    InterfaceAddress m_listed[kMostListedAddresses];
+    int m_nListed = 0;
+    InterfaceAddress m_lastReceiveCard = {0, 0};
     Card m_cards[kMostFurtherCards];
     int m_nCards = 0;
     SocketHandle m_readySocket;   // found by the last wait, until read

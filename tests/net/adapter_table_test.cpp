@@ -9,6 +9,7 @@
 
 #include "net/broadcast_channel.h"
 #include "net/discovery.h"
+#include "net/network_check.h"
 #include "tests/net/fake_sockets.h"
 
 namespace {
@@ -297,6 +298,123 @@ TEST_F(AdapterTableTest, RefreshMergesEveryAnswerOfTheExchange) {
     EXPECT_EQ(m_sockets.sent.size(), 1u);
     EXPECT_TRUE(m_sockets.datagrams.empty());
     EXPECT_EQ(IpTexts(table), (std::vector<std::string>{"10.0.0.30", "10.0.0.12", "10.0.0.2"}));
+}
+
+// Each answer is noted with the card it came through; an adapter that two
+// cards hear keeps the one whose subnet holds its address, in either order.
+TEST_F(AdapterTableTest, EachAdapterKeepsTheCardItAnsweredThrough) {
+    m_sockets.lookupAddress = {10, 0, 0, 1};
+    m_sockets.interfaceAddresses = {{10, 0, 0, 1}, {10, 0, 1, 1}};
+    CAdapterTable table;
+    const SocketHandle second = g_pBroadcastChannel->GetFurtherCard(0).socket;
+    m_sockets.QueueDatagram(Reply(kMacA, 1));
+    m_sockets.QueueDatagram(Reply(kMacB, 2), second);  // 10.0.0.2 heard on the 10.0.1 card
+    m_sockets.QueueDatagram(Reply(kMacC, 3), second);
+    m_sockets.QueueDatagram(Reply(kMacC, 3));
+    EXPECT_EQ(table.Refresh(1), 0);
+    ASSERT_EQ(table.GetCount(), 3);
+    const InterfaceAddress first = table.GetCardAt(0), other = table.GetCardAt(1);
+    EXPECT_EQ(first.address, Ip(10, 0, 0, 1));
+    EXPECT_EQ(first.netmask, Ip(255, 255, 255, 0));
+    EXPECT_EQ(other.address, Ip(10, 0, 1, 1));
+    EXPECT_EQ(table.GetCardAt(2).address, Ip(10, 0, 0, 1));
+    // The other order within one discovery, and a later discovery that hears
+    // it only through the other card.
+    m_sockets.QueueDatagram(Reply(kMacC, 3));
+    m_sockets.QueueDatagram(Reply(kMacC, 3), second);
+    table.Refresh(1);
+    EXPECT_EQ(table.GetCardAt(2).address, Ip(10, 0, 0, 1));
+    m_sockets.QueueDatagram(Reply(kMacC, 3), second);
+    table.Refresh(1);
+    EXPECT_EQ(table.GetCardAt(2).address, Ip(10, 0, 1, 1));
+    EXPECT_EQ(table.GetCardAt(3).address, 0u);
+}
+
+// --- The network check ---
+
+TEST_F(AdapterTableTest, NetworkCheckFindsEachKindOfAddressFault) {
+    const InterfaceAddress lab = {Ip(10, 231, 0, 1), Ip(255, 255, 255, 0)};
+    const InterfaceAddress office = {Ip(192, 168, 5, 10), Ip(255, 255, 0, 0)};
+    const InterfaceAddress single = {Ip(10, 9, 9, 9), Ip(255, 255, 255, 255)};
+    const InterfaceAddress none = {0, 0};
+    const InterfaceAddress own[] = {lab, office, {Ip(10, 231, 0, 2), Ip(255, 255, 255, 0)}};
+    const Mac macD = {{0x00, 0x50, 0xc2, 0xaa, 0xbb, 0xcc}};
+    CAdapterTable table;
+    // Six adapters: through the lab card, two with one address, one heard
+    // through the office card, one through a /32 card and one on no known card.
+    const struct {
+        Mac mac;
+        DWORD address;
+        InterfaceAddress card;
+    } listed[] = {
+        {kMacA, Ip(10, 231, 0, 21), lab},
+        {kMacB, Ip(10, 231, 0, 22), lab},
+        {kMacC, Ip(10, 231, 0, 22), lab},
+        {macD, Ip(192, 168, 7, 1), office},
+        {{{1, 2, 3, 4, 5, 6}}, Ip(172, 16, 0, 1), single},
+        {{{1, 2, 3, 7, 8, 9}}, Ip(10, 1, 1, 1), none},
+    };
+    for (const auto& adapter : listed)
+        table.Upsert(MakeRecord(adapter.mac, adapter.address, 0, 0),
+                     adapter.card.address ? &adapter.card : nullptr);
+    const CNetworkCheck check(table, own, 3);
+
+    const std::string outsideLab = "not reachable from this workstation: outside 10.231.0.0/24";
+    const struct {
+        const char* name;
+        int index;
+        DWORD address;  // 0xFFFFFFFF: the adapter's own
+        std::vector<std::string> texts;
+        bool reachable;
+    } cases[] = {
+        {"in the card's subnet", 0, 0xFFFFFFFFu, {}, true},
+        {"the unchanged address", 0, Ip(10, 231, 0, 21), {}, true},
+        {"shared by two adapters", 1, 0xFFFFFFFFu, {"same address as 00:50:c2:77:88:99"}, true},
+        {"the other of the two", 2, 0xFFFFFFFFu, {"same address as 00:50:c2:44:55:66"}, true},
+        {"another's address",
+         0,
+         Ip(10, 231, 0, 22),
+         {"same address as 00:50:c2:44:55:66 and 1 other adapter"},
+         true},
+        {"another subnet", 0, Ip(10, 231, 1, 21), {outsideLab}, false},
+        {"0.0.0.0", 0, 0, {outsideLab}, false},
+        {"the workstation's", 0, Ip(10, 231, 0, 2), {"same address as this workstation"}, true},
+        {"the workstation's on another card",
+         0,
+         Ip(192, 168, 5, 10),
+         {outsideLab, "same address as this workstation"},
+         false},
+        {"through a /16 card", 3, 0xFFFFFFFFu, {}, true},
+        {"outside the /16",
+         3,
+         Ip(192, 169, 0, 1),
+         {"not reachable from this workstation: outside 192.168.0.0/16"},
+         false},
+        {"a /32 card says nothing of its segment", 4, Ip(172, 16, 0, 2), {}, true},
+        {"0.0.0.0 through a /32 card",
+         4,
+         0,
+         {"not reachable from this workstation: 0.0.0.0 is not an address"},
+         false},
+        {"no known card", 5, Ip(10, 99, 0, 1), {}, true},
+        {"no adapter at the index", 6, 0xFFFFFFFFu, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AdapterFindings findings = c.address == 0xFFFFFFFFu
+                                       ? check.Check(c.index)
+                                       : check.CheckAddress(c.index, c.address);
+        std::vector<std::string> texts;
+        for (const CString& text : check.Describe(findings))
+            texts.emplace_back(text.GetString());
+        EXPECT_EQ(texts, c.texts);
+        EXPECT_EQ(findings.Any(), !c.texts.empty());
+        EXPECT_EQ(findings.IsReachable(), c.reachable);
+    }
+    EXPECT_STREQ(check.DescribeAll(check.CheckAddress(0, Ip(10, 231, 1, 22))).GetString(),
+                 outsideLab.c_str());
+    EXPECT_STREQ(check.DescribeAll(check.CheckAddress(1, Ip(192, 168, 5, 10)), " | ").GetString(),
+                 (outsideLab + " | same address as this workstation").c_str());
 }
 
 }  // namespace

@@ -20,6 +20,9 @@ constexpr COLORREF kListTextBackground = RGB(184, 176, 160);
 constexpr COLORREF kListBackground = RGB(196, 196, 196);
 constexpr COLORREF kLabelText = RGB(0, 0, 96);
 constexpr COLORREF kHostText = RGB(0, 96, 0);
+// A row whose adapter has a network finding: dark red, legible on the
+// list's background.
+constexpr COLORREF kFindingText = RGB(160, 0, 0);
 // LVFI_SUBSTRING (newer than the headers here) asks for what LVFI_PARTIAL does.
 constexpr UINT kFindSubstring = 0x0004;
 constexpr DWORD kListExtendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINEHOT;
@@ -105,6 +108,8 @@ BOOL CAdapterConfigDlg::OnInitDialog() {
     m_list.SetTextColor(kListText);
     m_list.SetTextBkColor(kListTextBackground);
     m_list.SetBkColor(kListBackground);
+    m_rowTip.Attach(m_list.m_hWnd,
+                    [this](int row, CString& text) { return RowFindings(row, text); });
 
     for (int id : {IDC_LABEL_SYSTEM1, IDC_LABEL_SYSTEM2, IDC_HOST_SYSTEM1, IDC_HOST_SYSTEM2})
         GetDlgItem(id).SetFont(m_font, TRUE);
@@ -160,6 +165,9 @@ bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
     if (!header || header->idFrom != IDC_ADAPTER_LIST)
         return false;
     switch (header->code) {
+        case NM_CUSTOMDRAW:
+            result = OnCustomDrawList(header);
+            return true;
         case LVN_GETDISPINFOA:
         case LVN_GETDISPINFOW:
             result = OnGetDispInfoList(header);
@@ -207,7 +215,9 @@ void CAdapterConfigDlg::OpenChangeAddressDialog(int row) {
     if (dialog.m_bChanged != 1 || row >= static_cast<int>(m_rows.size()))
         return;
     m_rows[row].m_strChangedIp = std::move(dialog.m_strIpAddress);
-    m_list.RedrawItems(row, row);
+    // The new address may end a finding of another row, or make one.
+    CheckNetwork();
+    m_list.RedrawItems(0, static_cast<int>(m_rows.size()) - 1);
 }
 
 void CAdapterConfigDlg::OnUseSystem1() {
@@ -243,6 +253,7 @@ void CAdapterConfigDlg::RefreshList() {
         if (const auto* record = static_cast<const AdapterRecord*>(table->GetNext(pos)))
             m_rows.push_back(AdapterRow{record, i, CString()});
     }
+    CheckNetwork();
     m_list.SetItemCount(static_cast<int>(m_rows.size()));
     m_list.SetFocus();
     if (outOfMemory)
@@ -257,6 +268,46 @@ void CAdapterConfigDlg::FreeRowData() {
     // The list first, so that it never asks for a row that has gone.
     m_list.DeleteAllItems();
     std::vector<AdapterRow>().swap(m_rows);
+    m_pNetworkCheck.reset();
+}
+
+void CAdapterConfigDlg::CheckNetwork() {
+    CAdapterConfigApp* app = App();
+    CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
+    // Without memory for it the rows are drawn as they always were.
+    m_pNetworkCheck.reset(table ? new (std::nothrow) CNetworkCheck(*table) : nullptr);
+}
+
+bool CAdapterConfigDlg::RowFindings(int row, CString& text) const {
+    const AdapterRow* data = RowData(row);
+    if (!data || !m_pNetworkCheck)
+        return false;
+    try {
+        AdapterFindings findings = m_pNetworkCheck->Check(data->m_nTableIndex);
+        if (!findings.Any())
+            return false;
+        text = m_pNetworkCheck->DescribeAll(findings, "\n");
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+LRESULT CAdapterConfigDlg::OnCustomDrawList(NMHDR* header) {
+    auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
+    switch (draw->nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT: {
+            const AdapterRow* data = RowData(static_cast<int>(draw->nmcd.dwItemSpec));
+            if (!data || !m_pNetworkCheck || !m_pNetworkCheck->Check(data->m_nTableIndex).Any())
+                return CDRF_DODEFAULT;
+            draw->clrText = kFindingText;
+            return CDRF_NEWFONT;
+        }
+        default:
+            return CDRF_DODEFAULT;
+    }
 }
 
 const AdapterRow* CAdapterConfigDlg::RowData(int row) const {
@@ -506,6 +557,7 @@ HICON CAdapterConfigDlg::OnQueryDragIcon() const {
 }
 
 void CAdapterConfigDlg::OnDestroy() {
+    m_rowTip.Detach();
     // Before the list goes, so that it asks for no row that has gone.
     FreeRowData();
     CDialog::OnDestroy();

@@ -3,12 +3,15 @@
 // an adapter's address, and save.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "framework/dialog.h"
 #include "framework/font.h"
 #include "framework/list_ctrl.h"
+#include "net/network_check.h"
 #include "ui/adapter_row.h"
+#include "ui/row_tip.h"
 
 class CAdapterConfigDlg : public CDialog {
 public:
@@ -60,6 +63,14 @@ private:
     // comes back to this window.
     void ShowListMenu(POINT screenPoint);
     const AdapterRow* RowData(int row) const;
+    // Draws a row with a network finding in its own text colour.
+    LRESULT OnCustomDrawList(NMHDR* header);
+    // The row's network findings, one per line; false when it has none.
+    bool RowFindings(int row, CString& text) const;
+    // Checks the rows against the table as it is now.
+    void CheckNetwork();
+    std::unique_ptr<CNetworkCheck> m_pNetworkCheck;  // null when there is no table
+    CRowTip m_rowTip;
     // The rows in list order; the list holds only their count.
     std::vector<AdapterRow> m_rows;
     // Saves both systems; false (after a notice naming what was not saved

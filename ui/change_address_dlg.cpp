@@ -8,6 +8,7 @@
 #include "net/adapter_table.h"
 #include "net/address_text.h"
 #include "net/broadcast_channel.h"
+#include "net/network_check.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
 
@@ -17,10 +18,14 @@ constexpr int kNewAddressMaxChars = 64;
 constexpr COLORREF kAddressText = RGB(0, 96, 0);
 constexpr COLORREF kNewAddressText = RGB(255, 0, 0);
 
+CAdapterTable* ApplicationTable() {
+    auto* app = static_cast<CAdapterConfigApp*>(AfxGetApp());
+    return app ? app->m_pAdapterTable : nullptr;
+}
+
 // The record of the adapter at `index` of the application's table, or null.
 AdapterRecord* FindAdapterRecord(int index) {
-    auto* app = static_cast<CAdapterConfigApp*>(AfxGetApp());
-    CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
+    CAdapterTable* table = ApplicationTable();
     if (!table || index < 0 || index >= table->GetCount())
         return nullptr;
     return table->GetAt(index);
@@ -28,11 +33,10 @@ AdapterRecord* FindAdapterRecord(int index) {
 
 // The dotted decimal text of the address `text` resolves to, as the exchange
 // resolves it; empty when it does not resolve to an IPv4 address.
-CString ResolvedAddressText(const CString& text) {
+CString ResolvedAddressText(const CString& text, DWORD& address) {
     sockaddr_in resolved;
     if (ResolveAddress(text, resolved) != 0 || resolved.sin_family != AF_INET)
         return CString();
-    DWORD address = 0;
     std::memcpy(&address, &resolved.sin_addr, sizeof(address));
     return FormatIPv4(address);
 }
@@ -75,19 +79,23 @@ void CChangeAddressDlg::OnOK() {
         AfxMessageBox(kAddressFormNotice);
         return;
     }
-    CString question;
-    question.Format("Change IP address from [%s] to [%s]?", m_strIpAddress.GetString(),
-                    m_strNewAddress.GetString());
-    if (AfxQuestionBox(question) != IDYES)
-        return;
-
     // No record at the row's table index means nothing was changed: say so and
     // stay open rather than close as if the change had been made.
     AdapterRecord* record = FindAdapterRecord(m_nTableIndex);
     // A host name is resolved here, once, and its address sent as dotted
     // text: the row then shows the address the adapter took, and the text
     // exists before sending, so nothing below needs memory.
-    CString strSent = record ? ResolvedAddressText(m_strNewAddress) : CString();
+    DWORD address = 0;
+    CString strSent = record ? ResolvedAddressText(m_strNewAddress, address) : CString();
+    if (!strSent.IsEmpty() && !ConfirmDespiteFindings(address))
+        return;
+
+    CString question;
+    question.Format("Change IP address from [%s] to [%s]?", m_strIpAddress.GetString(),
+                    m_strNewAddress.GetString());
+    if (AfxQuestionBox(question) != IDYES)
+        return;
+
     if (strSent.IsEmpty() || !record->ChangeAddress(strSent)) {
         AfxMessageBox("Failed to change by the new IP Address !");
         return;
@@ -99,6 +107,20 @@ void CChangeAddressDlg::OnOK() {
     AfxMessageBox("IP address has been changed! Power Off/On the Tessik/ADC.");
     UpdateData(FALSE);
     EndDialog(IDOK);
+}
+
+bool CChangeAddressDlg::ConfirmDespiteFindings(DWORD address) const {
+    CAdapterTable* table = ApplicationTable();
+    if (!table)
+        return true;
+    const CNetworkCheck check(*table);
+    const AdapterFindings findings = check.CheckAddress(m_nTableIndex, address);
+    if (!findings.Any())
+        return true;
+    CString warning;
+    warning.Format("The new address [%s] has a problem:\n\n%s\n\nChange the address anyway?",
+                   m_strNewAddress.GetString(), check.DescribeAll(findings, "\n").GetString());
+    return AfxMessageBox(warning, MB_YESNO | MB_ICONWARNING) == IDYES;
 }
 
 HBRUSH CChangeAddressDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {

@@ -3,6 +3,7 @@
 // confirmation, sends the address-change command and reports the outcome.
 #pragma once
 
+#include "framework/afx_types.h"
 #include "framework/cstring.h"
 #include "framework/dialog.h"
 #include "framework/font.h"
@@ -35,4 +36,9 @@ protected:
     BOOL OnInitDialog() override;
     void OnOK() override;  // "Apply"
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
+
+private:
+    // True when `address` (network order) gives the adapter no network
+    // finding, or the user wants it despite the warning that names them.
+    bool ConfirmDespiteFindings(DWORD address) const;
 };

@@ -98,6 +98,11 @@ protected:
         return std::string("Change IP address from [") + from + "] to [" + to + "]?";
     }
 
+    static std::string Warning(const char* to, const char* findings) {
+        return std::string("The new address [") + to + "] has a problem:\n\n" + findings +
+               "\n\nChange the address anyway?";
+    }
+
     CAdapterConfigApp m_app;
     SimulatorProcess m_sim;
     bool m_bLibraryStarted = false;
@@ -204,8 +209,17 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             // window above the dialog it owns after the second-long block;
             // Windows keeps an owned window above its owner, so restore that.
             ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            // That address is the workstation's own: the warning comes first,
+            // and "Yes" goes on to the question.
             ui::SetFieldText(dialog, IDC_NEW_ADDRESS, "pellvane-ws");
             box = Apply(dialog);
+            EXPECT_EQ(box.text, Warning("pellvane-ws", "same address as this workstation"));
+            EXPECT_EQ(box.icon, ui::Icon::kWarning);
+            EXPECT_EQ(box.buttons, Buttons({IDYES, IDNO}));
+            ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDYES));
+            HWND question = ui::WaitForMessageBox();
+            ASSERT_NE(question, nullptr);
+            box = ui::ReadMessageBox(question);
             EXPECT_EQ(box.text, Question("10.231.0.22", "pellvane-ws"));
             ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDYES));
             HWND changed = ui::WaitForMessageBox();
@@ -298,6 +312,66 @@ TEST_F(ChangeAddressDialogTest, RowWithoutRecordFailsAndStaysOpen) {
     CString recorded;
     table.GetAt(0)->GetIpText(recorded);
     EXPECT_STREQ(recorded, "10.231.0.21");
+}
+
+// An adapter still on an address of another subnet is drawn apart and
+// tells why when the mouse rests on it; giving another adapter the address a
+// third one has is warned of, and "No" sends nothing.
+TEST_F(ChangeAddressDialogTest, FindingsShowInTheListAndAreWarnedOfBeforeAChange) {
+    m_sim.Stop();
+    ASSERT_TRUE(m_sim.Start({"--adapter", "10.231.0.21,00:1a:2b:cd:ef:01", "--adapter",
+                             "10.231.0.22,00:1a:2b:cd:ef:02", "--adapter",
+                             "192.168.0.10,00:1a:2b:cd:ef:03"}))
+        << m_sim.GetLastError();
+    CAdapterTable table;
+    m_app.m_pAdapterTable = &table;
+    CAdapterConfigDlg mainWindow;
+    m_app.m_pMainWnd = &mainWindow;
+
+    Drive([&] { mainWindow.DoModal(); },
+          [&](ui::InputTracker& tracker) {
+              HWND main = ui::WaitForTopWindow(kMainTitle, ::GetCurrentProcessId());
+              ASSERT_NE(main, nullptr);
+              HWND list = ::GetDlgItem(main, IDC_ADAPTER_LIST);
+              ASSERT_EQ(ui::ListRowCount(list), 3);
+              const DWORD uiThread = ::GetWindowThreadProcessId(main, nullptr);
+              auto shownTip = [&] {
+                  for (HWND window : ui::ThreadWindows(uiThread)) {
+                      char name[64] = {};
+                      ::GetClassNameA(window, name, sizeof(name));
+                      if (std::string(name) == TOOLTIPS_CLASSA)
+                          return ui::GetText(window);
+                  }
+                  return std::string();
+              };
+
+              ui::MoveMouseTo(list, ui::RowCentre(list, 2));
+              EXPECT_TRUE(ui::WaitUntil([&] {
+                  return shownTip() == "not reachable from this workstation: outside 10.231.0.0/24";
+              })) << "tip: \""
+                  << shownTip() << "\"";
+              // A row without findings has no tip.
+              ui::MoveMouseTo(list, ui::RowCentre(list, 0));
+              EXPECT_TRUE(ui::WaitUntil([&] { return shownTip().empty(); }));
+
+              long released = tracker.Releases();
+              ui::ClickAt(list, ui::RowCentre(list, 0));
+              ASSERT_TRUE(tracker.WaitForReleases(released + 1, main));
+              ui::ClickItem(main, IDC_SET_IP_ADDRESS);
+              HWND dialog = ui::WaitForTopWindow(kDialogTitle, ::GetCurrentProcessId());
+              ASSERT_NE(dialog, nullptr);
+              ui::SetFieldText(dialog, IDC_NEW_ADDRESS, "10.231.0.22");
+              ui::MessageBoxInfo box = Apply(dialog);
+              EXPECT_EQ(box.text, Warning("10.231.0.22", "same address as 00:1a:2b:cd:ef:02"));
+              EXPECT_EQ(box.icon, ui::Icon::kWarning);
+              EXPECT_EQ(box.buttons, Buttons({IDYES, IDNO}));
+              ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDNO));
+              ASSERT_TRUE(tracker.Flush(dialog));
+              EXPECT_EQ(ui::FindMessageBox(), nullptr) << "the change was asked for after No";
+              EXPECT_TRUE(::IsWindowVisible(dialog));
+              EXPECT_EQ(ui::GetItemText(dialog, IDC_NEW_ADDRESS), "10.231.0.22");
+              EXPECT_EQ(RequestsSent(), 0);
+          });
 }
 
 }  // namespace

@@ -247,6 +247,11 @@ void ClickAt(HWND window, POINT point, Button button, bool doubleClick) {
     s_lastClick = {point, button, std::chrono::steady_clock::now()};
 }
 
+void MoveMouseTo(HWND window, POINT point) {
+    ::ClientToScreen(window, &point);
+    SendMouse(point, 0);
+}
+
 void Click(HWND control) {
     RECT rect = ClientRectOnScreen(control);
     POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};

@@ -64,6 +64,8 @@ enum class Button { kLeft, kRight };
 
 // A click (or double click) at `point` in `window`'s client coordinates.
 void ClickAt(HWND window, POINT point, Button button = Button::kLeft, bool doubleClick = false);
+// Moves the mouse pointer to `point` in `window`'s client coordinates.
+void MoveMouseTo(HWND window, POINT point);
 // A left click at the centre of a control (push button, check box, field).
 void Click(HWND control);
 void ClickItem(HWND dialog, int id);

@@ -6,13 +6,18 @@ scripts/wine-prefix.sh "$prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 
 # Four adapters on the lab side; one is controlled by another workstation.
+# PELLVANE_DEMO_FINDING=1 adds a fifth, new from the factory on an address of
+# another subnet, and the screenshot shows its row's tip.
+finding=${PELLVANE_DEMO_FINDING:-0}
+extra=()
+[ "$finding" = "1" ] && extra=(--adapter 192.168.0.10,00:1b:2c:10:00:05)
 sim_log=build/demo/simulator.log
 build/native/tools/adapter_sim/adapter_sim \
   --adapter 10.231.0.21,00:1b:2c:10:00:01 \
   --adapter 10.231.0.22,00:1b:2c:10:00:02,10.231.0.77 \
   --adapter 10.231.0.23,00:1b:2c:10:00:03 \
   --adapter 10.231.0.24,00:1b:2c:10:00:04 \
-  --lifetime 3600 --log "$sim_log" &
+  "${extra[@]}" --lifetime 3600 --log "$sim_log" &
 sim_pid=$!
 
 # PELLVANE_DPI shows the window scaled (144 = 150 %, 192 = 200 %): Wine takes
@@ -47,6 +52,7 @@ fi
 wine build/windows/app/Pellvane.exe >build/demo/wine.log 2>&1 </dev/null &
 app_pid=$!
 shot=$PWD/build/demo/pellvane${PELLVANE_DPI:+-${PELLVANE_DPI}dpi}.png
+[ "$finding" = "1" ] && shot=${shot%.png}-finding.png
 for _ in $(seq 150); do
   if ! kill -0 $app_pid 2>/dev/null; then
     wait $app_pid && rc=0 || rc=$?
@@ -55,7 +61,19 @@ for _ in $(seq 150); do
   fi
   if win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -1) && [ -n "$win" ]; then
     sleep 1
-    import -window root "$shot"
+    if [ "$finding" = "1" ]; then
+      # The mouse on the fifth row (at 100 %) until its tip shows; the shot
+      # is cut to the window.
+      xdotool mousemove --window "$win" 80 215
+      for _ in $(seq 50); do
+        xdotool search --onlyvisible --class tooltips_class32 >/dev/null 2>&1 && break
+        sleep 0.1
+      done
+      eval "$(xdotool getwindowgeometry --shell "$win")"
+      import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
+    else
+      import -window root "$shot"
+    fi
     echo "Screenshot of the Pellvane window: $shot"
     xdotool windowclose "$win" 2>/dev/null || true
     break

@@ -6,7 +6,9 @@
 # screenshot of the window is written to build/demo/.
 #
 # PELLVANE_DPI=144 scripts/run.sh shows the window at 150 % (192: 200 %); the
-# screenshot is then build/demo/pellvane-144dpi.png.
+# screenshot is then build/demo/pellvane-144dpi.png. PELLVANE_DEMO_FINDING=1
+# adds an adapter on an address of another subnet and shows its row's tip
+# (build/demo/pellvane-finding.png, cut to the window).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

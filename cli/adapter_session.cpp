@@ -1,6 +1,9 @@
 #include "cli/adapter_session.h"
 
+#include <utility>
+
 #include "net/broadcast_channel.h"
+#include "net/network_check.h"
 #include "net/socket_api.h"
 
 AdapterSession::AdapterSession() {
@@ -35,9 +38,11 @@ void AdapterSession::Discover(int seconds) {
 std::vector<AdapterListing> AdapterSession::Listings() const {
     std::vector<AdapterListing> listings;
     listings.reserve(static_cast<size_t>(m_pTable->GetCount()));
+    // One check for the whole listing: it indexes the table's addresses.
+    const CNetworkCheck check(*m_pTable);
     // One walk by position, as the window's refresh makes it.
-    POSITION pos = m_pTable->GetHeadPosition();
-    while (pos) {
+    int index = 0;
+    for (POSITION pos = m_pTable->GetHeadPosition(); pos; ++index) {
         const auto* record = static_cast<const AdapterRecord*>(m_pTable->GetNext(pos));
         if (!record)
             continue;
@@ -47,20 +52,39 @@ std::vector<AdapterListing> AdapterSession::Listings() const {
         record->GetMacText(mac);
         record->GetStatusText(status);
         record->GetControllerAddress(controller);
-        listings.push_back({ip.GetString(), mac.GetString(), status.GetString(),
-                            controller ? FormatIPv4(controller).GetString() : ""});
+        AdapterListing listing;
+        listing.ip = ip.GetString();
+        listing.mac = mac.GetString();
+        listing.status = status.GetString();
+        if (controller)
+            listing.controller = FormatIPv4(controller).GetString();
+        if (const DWORD card = m_pTable->GetCardAt(index).address)
+            listing.via = FormatIPv4(card).GetString();
+        const AdapterFindings findings = check.Check(index);
+        listing.reachable = findings.IsReachable();
+        for (const CString& text : check.Describe(findings))
+            listing.findings.push_back(text.GetString());
+        listings.push_back(std::move(listing));
     }
     return listings;
 }
 
-AdapterRecord* AdapterSession::Find(const MacAddress& mac) const {
-    POSITION pos = m_pTable->GetHeadPosition();
-    while (pos) {
+AdapterRecord* AdapterSession::Find(const MacAddress& mac, int* index) const {
+    int at = 0;
+    for (POSITION pos = m_pTable->GetHeadPosition(); pos; ++at) {
         auto* record = static_cast<AdapterRecord*>(m_pTable->GetNext(pos));
-        if (record && HasMacAddress(*record, mac))
+        if (record && HasMacAddress(*record, mac)) {
+            if (index)
+                *index = at;
             return record;
+        }
     }
     return nullptr;
+}
+
+std::string AdapterSession::AddressFindings(int index, DWORD address) const {
+    const CNetworkCheck check(*m_pTable);
+    return check.DescribeAll(check.CheckAddress(index, address)).GetString();
 }
 
 int AdapterSession::GetCount() const {

@@ -10,12 +10,16 @@
 #include "cli/mac_address.h"
 #include "net/adapter_table.h"
 
-// One adapter as the window's list shows it, and who controls it.
+// One adapter as the window's list shows it, who controls it, and what the
+// network check finds in its address.
 struct AdapterListing {
     std::string ip;
     std::string mac;
     std::string status;      // "Ready" or "Controlled by ..."
     std::string controller;  // dotted address; empty when none
+    std::string via;         // the card it answered through, dotted; empty when not known
+    bool reachable = true;
+    std::vector<std::string> findings;
 };
 
 class AdapterSession {
@@ -33,8 +37,12 @@ public:
 
     // Every adapter of the table, in table order.
     std::vector<AdapterListing> Listings() const;
-    // The table's record of the adapter with exactly this MAC, or null.
-    AdapterRecord* Find(const MacAddress& mac) const;
+    // The table's record of the adapter with exactly this MAC, or null; its
+    // table index goes to `index` when given.
+    AdapterRecord* Find(const MacAddress& mac, int* index = nullptr) const;
+    // The findings the adapter at `index` would have with `address` (network
+    // order), joined by "; "; empty when there are none.
+    std::string AddressFindings(int index, DWORD address) const;
     int GetCount() const;
 
 private:

@@ -16,9 +16,18 @@ struct ListOptions {
 
 std::string FormatJson(const std::vector<AdapterListing>& listings) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
-    for (const AdapterListing& a : listings)
-        array.push_back(
-            {{"ip", a.ip}, {"mac", a.mac}, {"status", a.status}, {"controller", a.controller}});
+    for (const AdapterListing& a : listings) {
+        nlohmann::ordered_json via = nullptr;
+        if (!a.via.empty())
+            via = a.via;
+        array.push_back({{"ip", a.ip},
+                         {"mac", a.mac},
+                         {"status", a.status},
+                         {"controller", a.controller},
+                         {"via", via},
+                         {"reachable", a.reachable},
+                         {"findings", a.findings}});
+    }
     return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }
 
@@ -26,12 +35,16 @@ std::string FormatListing(const std::vector<AdapterListing>& listings, const std
     if (format == "json")
         return FormatJson(listings);
     std::vector<TextRow> rows;
-    for (const AdapterListing& a : listings)
-        rows.push_back({a.ip, a.mac, a.status, a.controller});
+    for (const AdapterListing& a : listings) {
+        std::string findings;
+        for (const std::string& text : a.findings)
+            findings += (findings.empty() ? "" : "; ") + text;
+        rows.push_back({a.ip, a.mac, a.status, a.controller, findings});
+    }
     if (format == "csv")
-        return FormatCsv({"ip", "mac", "status", "controller"}, rows);
-    // The window's column titles, and the controller on its own.
-    return FormatTextTable({"IP Address", "MAC Address", "Status", "Controller"}, rows);
+        return FormatCsv({"ip", "mac", "status", "controller", "findings"}, rows);
+    // The window's column titles, and the controller and the findings on their own.
+    return FormatTextTable({"IP Address", "MAC Address", "Status", "Controller", "Findings"}, rows);
 }
 
 int RunList(const ListOptions& options) {
@@ -65,7 +78,9 @@ std::string NoAnswerMessage(const std::string& who, int seconds) {
 void AddListCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ListOptions>();
     CLI::App* list = app.add_subcommand(
-        "list", "Discover the adapters and list IP address, MAC address, status and controller");
+        "list",
+        "Discover the adapters and list IP address, MAC address, status, controller and the "
+        "network check's findings");
     AddSecondsOption(*list, options->seconds);
     list->add_option("--format", options->format, "Output format")
         ->check(CLI::IsMember({"table", "csv", "json"}))

@@ -1,6 +1,7 @@
 // pellvane-cli set-ip: the change-address dialog's exchange for the adapter
 // with a given MAC, with the dialog's refusals.
 #include <cstring>
+#include <optional>
 
 #include "cli/adapter_session.h"
 #include "cli/commands.h"
@@ -19,38 +20,40 @@ struct SetIpOptions {
     std::string mac;
     std::string address;
     int seconds = CAdapterTable::kDiscoverySeconds;
+    bool force = false;
 };
 
 // Refuses, before anything is sent, an address the exchange would refuse
 // anyway, so that bad input is told apart from an adapter that did not
-// answer. Needs the socket library for host names.
-bool IsAcceptableNewAddress(const std::string& text) {
+// answer; otherwise the address it stands for (network order). Needs the
+// socket library for host names.
+std::optional<DWORD> ResolveNewAddress(const std::string& text) {
     if (text.empty()) {
         PrintError("Please specify the new IP address !");
-        return false;
+        return std::nullopt;
     }
     if (text.size() > kNewAddressMaxChars) {
         PrintError("the new address is longer than " + std::to_string(kNewAddressMaxChars) +
                    " characters");
-        return false;
+        return std::nullopt;
     }
     if (IsAmbiguousNumericAddress(text.c_str())) {
         PrintError(kAddressFormNotice);
-        return false;
+        return std::nullopt;
     }
     sockaddr_in resolved;
     if (ResolveAddress(text.c_str(), resolved) != 0 || resolved.sin_family != AF_INET) {
         PrintError("\"" + text + "\" is neither an IPv4 address nor a known host name");
-        return false;
+        return std::nullopt;
     }
     DWORD address = 0;
     std::memcpy(&address, &resolved.sin_addr, sizeof(address));
     if (!IsAssignableAdapterAddress(address)) {
         PrintError(text + " is not an address an adapter can take: " +
                    "0.x.x.x, 127.x.x.x and 224.0.0.0 and above are refused");
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return address;
 }
 
 int RunSetIp(const SetIpOptions& options) {
@@ -60,14 +63,16 @@ int RunSetIp(const SetIpOptions& options) {
         return kExitRefused;
     }
     AdapterSession session;
-    if (!IsAcceptableNewAddress(options.address))
+    const std::optional<DWORD> address = ResolveNewAddress(options.address);
+    if (!address)
         return kExitRefused;
     if (!session.HasUsableNetwork()) {
         PrintError(kNoNetworkMessage);
         return kExitNoNetwork;
     }
     session.Discover(options.seconds);
-    AdapterRecord* record = session.Find(*mac);
+    int index = -1;
+    AdapterRecord* record = session.Find(*mac, &index);
     if (!record) {
         AdapterRecord wanted = {};
         std::memcpy(wanted.hardware, mac->data(), mac->size());
@@ -83,7 +88,17 @@ int RunSetIp(const SetIpOptions& options) {
     CString macText, oldAddress;
     record->GetMacText(macText);
     record->GetIpText(oldAddress);
-    if (!record->ChangeAddress(options.address.c_str())) {
+    if (!options.force) {
+        const std::string findings = session.AddressFindings(index, *address);
+        if (!findings.empty()) {
+            PrintError(std::string(FormatIPv4(*address).GetString()) + " would give adapter " +
+                       macText.GetString() + " a problem: " + findings +
+                       "; nothing was sent (--force changes it anyway)");
+            return kExitRefused;
+        }
+    }
+    // The address checked is the one sent: a host name is not resolved twice.
+    if (!record->ChangeAddress(FormatIPv4(*address))) {
         PrintError(std::string("Failed to change by the new IP Address ! The adapter ") +
                    macText.GetString() + " at " + oldAddress.GetString() +
                    " did not confirm the change to " + options.address + ".");
@@ -118,5 +133,7 @@ void AddSetIpCommand(CLI::App& app, int& exitCode) {
     setIp->add_option("NEW_ADDRESS", options->address, "The new IPv4 address (or a host name)")
         ->required();
     AddSecondsOption(*setIp, options->seconds);
+    setIp->add_flag("--force", options->force,
+                    "Change the address even when the network check finds a problem with it");
     setIp->callback([options, &exitCode] { exitCode = RunSetIp(*options); });
 }

@@ -23,19 +23,24 @@ const char kChangeRequest[] =
     " len 28: 50 52 55 58 20 49 46 43 4f 4e 46 49 47 00 00 00 "
     "0a e7 00 78 00 1a 2b 3c 4d 5e a1 a2\n";
 
-// `list` of the two adapters StartAdapters plays, in the table format.
+// `list` of the adapters StartAdapters plays, in the table format; the third
+// is still on a factory address, outside the workstation's 10.231.0.1/24.
 const char kListTable[] =
-    "IP Address   MAC Address        Status                     Controller\n"
-    "-----------  -----------------  -------------------------  -----------\n"
-    "10.231.0.20  00:1a:2b:3c:4d:5e  Ready\n"
-    "10.231.0.21  00:1a:2b:3c:4d:5f  Controlled by 10.231.0.77  10.231.0.77\n";
+    "IP Address    MAC Address        Status                     Controller   Findings\n"
+    "------------  -----------------  -------------------------  -----------  "
+    "----------------------------------------------------------\n"
+    "10.231.0.20   00:1a:2b:3c:4d:5e  Ready\n"
+    "10.231.0.21   00:1a:2b:3c:4d:5f  Controlled by 10.231.0.77  10.231.0.77\n"
+    "192.168.0.10  00:1a:2b:3c:4d:61  Ready                                   "
+    "not reachable from this workstation: outside 10.231.0.0/24\n";
 
 class CliNetworkTest : public SimulatorTest {
 protected:
     void StartAdapters(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {"--adapter",
-                                         "10.231.0.20,00:1a:2b:3c:4d:5e,0,a1a2a3a4b1b2b3b4b5b6b7b8",
-                                         "--adapter", "10.231.0.21,00:1a:2b:3c:4d:5f,10.231.0.77"};
+        std::vector<std::string> args = {
+            "--adapter", "10.231.0.20,00:1a:2b:3c:4d:5e,0,a1a2a3a4b1b2b3b4b5b6b7b8",
+            "--adapter", "10.231.0.21,00:1a:2b:3c:4d:5f,10.231.0.77",
+            "--adapter", "192.168.0.10,00:1a:2b:3c:4d:61"};
         args.insert(args.end(), extra.begin(), extra.end());
         StartSimulator(args);
     }
@@ -46,17 +51,24 @@ TEST_F(CliNetworkTest, ListPrintsTheAdaptersInEachFormat) {
     CliRun json = RunCli({"list", "--seconds", "1", "--format", "json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::parse(R"([
-        {"ip": "10.231.0.20", "mac": "00:1a:2b:3c:4d:5e", "status": "Ready", "controller": ""},
+        {"ip": "10.231.0.20", "mac": "00:1a:2b:3c:4d:5e", "status": "Ready", "controller": "",
+         "via": "10.231.0.1", "reachable": true, "findings": []},
         {"ip": "10.231.0.21", "mac": "00:1a:2b:3c:4d:5f",
-         "status": "Controlled by 10.231.0.77", "controller": "10.231.0.77"}])"));
+         "status": "Controlled by 10.231.0.77", "controller": "10.231.0.77",
+         "via": "10.231.0.1", "reachable": true, "findings": []},
+        {"ip": "192.168.0.10", "mac": "00:1a:2b:3c:4d:61", "status": "Ready", "controller": "",
+         "via": "10.231.0.1", "reachable": false,
+         "findings": ["not reachable from this workstation: outside 10.231.0.0/24"]}])"));
 
     const struct {
         const char* format;
         const char* out;
     } texts[] = {
         {"csv",
-         "ip,mac,status,controller\r\n10.231.0.20,00:1a:2b:3c:4d:5e,Ready,\r\n"
-         "10.231.0.21,00:1a:2b:3c:4d:5f,Controlled by 10.231.0.77,10.231.0.77\r\n"},
+         "ip,mac,status,controller,findings\r\n10.231.0.20,00:1a:2b:3c:4d:5e,Ready,,\r\n"
+         "10.231.0.21,00:1a:2b:3c:4d:5f,Controlled by 10.231.0.77,10.231.0.77,\r\n"
+         "192.168.0.10,00:1a:2b:3c:4d:61,Ready,,"
+         "not reachable from this workstation: outside 10.231.0.0/24\r\n"},
         {"table", kListTable},
     };
     for (const auto& t : texts) {
@@ -138,13 +150,24 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         const char* out;
         const char* errPart;
         const char* request;  // what reached the simulator, or null for nothing
+        bool force = false;
     } cases[] = {
-        {"host name: the address it resolved to", "", "00:1a:2b:3c:4d:5e", "pellvane-ws", 0,
-         "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 10.231.0.1. "
+        {"host name: checked as the address it resolved to, the workstation's own", "",
+         "00:1a:2b:3c:4d:5e", "pellvane-ws", 1, "",
+         "pellvane-cli: 10.231.0.1 would give adapter 00:1a:2b:3c:4d:5e a problem: same address "
+         "as this workstation; nothing was sent (--force changes it anyway)\n",
+         nullptr},
+        {"another adapter's address", "", "00:1a:2b:3c:4d:5e", "10.231.0.21", 1, "",
+         "a problem: same address as 00:1a:2b:3c:4d:5f; nothing was sent", nullptr},
+        {"outside the card's subnet", "", "00:1a:2b:3c:4d:5e", "192.168.0.30", 1, "",
+         "a problem: not reachable from this workstation: outside 10.231.0.0/24; nothing", nullptr},
+        {"outside the card's subnet, forced", "", "00:1a:2b:3c:4d:5e", "192.168.0.30", 0,
+         "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 192.168.0.30. "
          "Power Off/On the Tessik/ADC.\n",
          "",
          " len 28: 50 52 55 58 20 49 46 43 4f 4e 46 49 47 00 00 00 "
-         "0a e7 00 01 00 1a 2b 3c 4d 5e a1 a2\n"},
+         "c0 a8 00 1e 00 1a 2b 3c 4d 5e a1 a2\n",
+         true},
         {"confirmed, MAC in capitals with dashes", "", "00-1A-2B-3C-4D-5E", "10.231.0.120", 0,
          "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 10.231.0.120. "
          "Power Off/On the Tessik/ADC.\n",
@@ -168,7 +191,10 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         SCOPED_TRACE(c.name);
         StartAdapters(*c.simulator ? std::vector<std::string>{c.simulator}
                                    : std::vector<std::string>{});
-        CliRun run = RunCli({"set-ip", c.mac, c.address, "--seconds", "1"});
+        std::vector<std::string> args = {"set-ip", c.mac, c.address, "--seconds", "1"};
+        if (c.force)
+            args.push_back("--force");
+        CliRun run = RunCli(args);
         m_sim.Stop();
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(run.out, c.out);

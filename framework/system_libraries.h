@@ -18,7 +18,26 @@ void LoadLibrariesFromSystem32Only();
 
 #ifdef _WIN32
 // GetAdaptersAddresses from System32's iphlpapi.dll. Where the library or its
-// entry point is missing it returns ERROR_NO_DATA: no further cards.
+// entry point cannot be had it returns ERROR_PROC_NOT_FOUND: the cards are
+// not known, which is not the same as having none.
 ULONG WINAPI SystemGetAdaptersAddresses(ULONG family, ULONG flags, PVOID reserved,
                                         PIP_ADAPTER_ADDRESSES addresses, PULONG size);
+
+// The two loader calls a load from System32 makes, so that a test can play a
+// Windows 7 whose loader lacks the System32 search flag.
+struct SystemLoader {
+    HMODULE(WINAPI* loadLibraryEx)(LPCWSTR name, HANDLE file, DWORD flags);
+    UINT(WINAPI* getSystemDirectory)(LPWSTR buffer, UINT size);
+};
+const SystemLoader& PlatformLoader();
+
+// Loads `name` from System32 through `loader`: by the search flag, or, where
+// the loader refuses that flag (ERROR_INVALID_PARAMETER), by System32's full
+// path, the library's own imports then searched from System32 too. Null with
+// the loader's error when neither works.
+HMODULE LoadFromSystem32(const wchar_t* name, const SystemLoader& loader);
+
+// Resolves GetAdaptersAddresses afresh through `loader` (the program's start
+// does this through the platform's); for tests.
+void ResolveAdapterListFunction(const SystemLoader& loader);
 #endif

@@ -8,9 +8,12 @@ namespace {
 // 32-bit view of the registry; this 64-bit program must write that view too,
 // sub-keys included, or the driver would never see the settings. Reading asks
 // for no more than reading: a standard user may read the machine-wide keys
-// but is refused full access to them.
-constexpr REGSAM kReadAccess = KEY_READ | KEY_WOW64_32KEY;
-constexpr REGSAM kAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
+// but is refused full access to them, and a save asks only what it uses.
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+static_assert(kReadRights == KEY_READ);
+static_assert(kWriteRights == (KEY_QUERY_VALUE | KEY_SET_VALUE));
+static_assert(kRightCreateSubKey == KEY_CREATE_SUB_KEY && kRightDelete == DELETE &&
+              kRightWriteDac == WRITE_DAC && kRightWriteOwner == WRITE_OWNER);
 
 HKEY ToHkey(SettingsKey key) {
     return static_cast<HKEY>(key);
@@ -22,8 +25,8 @@ static_assert(kValueString == REG_SZ && kValueBinary == REG_BINARY && kValueDwor
 
 bool CRegistrySettingsStore::OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) {
     HKEY hKey = nullptr;
-    REGSAM desired = access == KeyAccess::kRead ? kReadAccess : kAccess;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, desired, &hKey) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, RightsFor(access) | kView, &hKey) !=
+        ERROR_SUCCESS)
         return false;
     *pKey = hKey;
     return true;
@@ -31,8 +34,8 @@ bool CRegistrySettingsStore::OpenKey(LPCSTR path, KeyAccess access, SettingsKey*
 
 bool CRegistrySettingsStore::CreateKey(LPCSTR path, SettingsKey* pKey) {
     HKEY hKey = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
-                        nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        kCreateRights | kView, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
         return false;
     *pKey = hKey;
     return true;

@@ -21,6 +21,31 @@ enum class KeyAccess {
     kWrite,  // query and set values
 };
 
+// The rights of a key, numbered as the registry numbers them.
+enum : DWORD {
+    kRightQueryValue = 0x0001,
+    kRightSetValue = 0x0002,
+    kRightCreateSubKey = 0x0004,
+    kRightEnumerateSubKeys = 0x0008,
+    kRightNotify = 0x0010,
+    kRightDelete = 0x00010000,
+    kRightReadControl = 0x00020000,
+    kRightWriteDac = 0x00040000,
+    kRightWriteOwner = 0x00080000,
+};
+// What a key is opened with, for reading and for writing, and what a create
+// asks of the key it makes or opens: no more than the operations use, so
+// that a user whom IT granted "Set Value" but not "Full Control" on the
+// settings keys can save. Creating a missing key needs the right to create
+// sub-keys on its parent, which the platform checks there.
+constexpr DWORD kReadRights =
+    kRightReadControl | kRightQueryValue | kRightEnumerateSubKeys | kRightNotify;
+constexpr DWORD kWriteRights = kRightQueryValue | kRightSetValue;
+constexpr DWORD kCreateRights = kWriteRights;
+constexpr DWORD RightsFor(KeyAccess access) {
+    return access == KeyAccess::kRead ? kReadRights : kWriteRights;
+}
+
 enum class FileStatus {
     kAbsent,   // nothing of that name exists
     kPresent,  // a file or a folder of that name exists
@@ -33,8 +58,8 @@ public:
 
     // Keys live under the machine-wide root. Reading needs only read access,
     // which a user without rights on that root still has; writing, and
-    // creating a key, need full access. Both return false and leave *pKey
-    // untouched on failure.
+    // creating a key, need the rights above. Both return false and leave
+    // *pKey untouched on failure.
     virtual bool OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) = 0;
     virtual bool CreateKey(LPCSTR path, SettingsKey* pKey) = 0;
     // Stores cbData bytes as a string value; cbData counts the terminating NUL.

@@ -67,34 +67,63 @@ bool CMemorySettingsStore::MayWrite(const std::string& foldedPath) const {
     return true;
 }
 
+DWORD CMemorySettingsStore::Granted(const std::string& foldedPath) const {
+    constexpr DWORD kFullControl = 0x000F003F;
+    auto granted = m_keyRights.find(foldedPath);
+    DWORD rights = granted == m_keyRights.end() ? kFullControl : granted->second;
+    return MayWrite(foldedPath) ? rights : rights & kReadRights;
+}
+
+bool CMemorySettingsStore::OpenHandle(const std::string& foldedPath, DWORD rights,
+                                      SettingsKey* pKey) {
+    std::uintptr_t handle = m_nextHandle++;
+    m_handles[handle] = Handle{foldedPath, rights};
+    *pKey = reinterpret_cast<SettingsKey>(handle);
+    return true;
+}
+
 bool CMemorySettingsStore::OpenKey(LPCSTR path, KeyAccess access, SettingsKey* pKey) {
     if (!path)
         return false;
     std::string folded = FoldPath(path);
-    bool writable = access == KeyAccess::kWrite;
-    if (m_keys.count(folded) == 0 || (writable && !MayWrite(folded)))
+    const DWORD rights = RightsFor(access);
+    if (m_keys.count(folded) == 0 || (rights & ~Granted(folded)) != 0)
         return false;
-    std::uintptr_t handle = m_nextHandle++;
-    m_handles[handle] = Handle{folded, writable};
-    *pKey = reinterpret_cast<SettingsKey>(handle);
-    return true;
+    return OpenHandle(folded, rights, pKey);
 }
 
 bool CMemorySettingsStore::CreateKey(LPCSTR path, SettingsKey* pKey) {
-    if (!path || !*path || !MayWrite(FoldPath(path)))
+    if (!path || !*path)
         return false;
+    std::string folded = FoldPath(path);
+    if (m_keys.count(folded) != 0) {
+        // An existing key is opened with the rights the create asks for.
+        if ((kCreateRights & ~Granted(folded)) != 0)
+            return false;
+        return OpenHandle(folded, kCreateRights, pKey);
+    }
+    // A new key needs the right to create sub-keys on its nearest existing
+    // parent (a root without a key of its own grants it).
+    if (!MayWrite(folded))
+        return false;
+    for (size_t end = folded.rfind('\\'); end != std::string::npos && end > 0;
+         end = folded.rfind('\\', end - 1)) {
+        std::string parent = folded.substr(0, end);
+        if (m_keys.count(parent) != 0) {
+            if ((Granted(parent) & kRightCreateSubKey) == 0)
+                return false;
+            break;
+        }
+    }
     MakeKey(path);
-    std::uintptr_t handle = m_nextHandle++;
-    m_handles[handle] = Handle{FoldPath(path), true};
-    *pKey = reinterpret_cast<SettingsKey>(handle);
     m_journal.push_back(std::string("create ") + path);
-    return true;
+    return OpenHandle(folded, kCreateRights, pKey);
 }
 
 bool CMemorySettingsStore::SetStringValue(SettingsKey key, LPCSTR name, LPCSTR data, DWORD cbData) {
     Key* pKey = KeyOfHandle(key);
-    if (!pKey || !m_handles[reinterpret_cast<std::uintptr_t>(key)].bWritable ||
-        !MayWrite(FoldPath(pKey->path)) || (!data && cbData > 0))
+    if (!pKey || (m_handles[reinterpret_cast<std::uintptr_t>(key)].rights & kRightSetValue) == 0 ||
+        (Granted(FoldPath(pKey->path)) & kRightSetValue) == 0 || (!data && cbData > 0))
         return false;
     std::string valueName = name ? name : "";
     Value& value = pKey->values[Fold(valueName)];
@@ -109,7 +138,7 @@ bool CMemorySettingsStore::SetStringValue(SettingsKey key, LPCSTR name, LPCSTR d
 bool CMemorySettingsStore::QueryValue(SettingsKey key, LPCSTR name, DWORD* pType, BYTE* data,
                                       DWORD* pcbData) {
     Key* pKey = KeyOfHandle(key);
-    if (!pKey)
+    if (!pKey || (m_handles[reinterpret_cast<std::uintptr_t>(key)].rights & kRightQueryValue) == 0)
         return false;
     auto found = pKey->values.find(Fold(name ? name : ""));
     if (found == pKey->values.end())

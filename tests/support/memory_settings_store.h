@@ -55,6 +55,13 @@ public:
     // platform's create opens an existing key with the access asked for.
     void SetRegistryWritable(bool writable) { m_bRegistryWritable = writable; }
     void SetKeyReadOnly(const std::string& path) { m_readOnlyKeys.insert(FoldPath(path)); }
+    // Grants exactly `rights` (kRight...) on one key, as an access list entry
+    // would; within the limits above. Opening asks RightsFor(access), a create
+    // kCreateRights of an existing key or kRightCreateSubKey of the parent,
+    // and a handle queries or sets only with the rights it was opened with.
+    void SetKeyRights(const std::string& path, DWORD rights) {
+        m_keyRights[FoldPath(path)] = rights;
+    }
     int OpenKeyCount() const { return static_cast<int>(m_handles.size()); }
     int BadCloseCount() const { return m_nBadCloses; }
 
@@ -92,12 +99,15 @@ private:
     std::map<std::string, Key> m_keys;  // folded path -> key
     struct Handle {
         std::string path;  // folded
-        bool bWritable;
+        DWORD rights;      // as opened
     };
     bool MayWrite(const std::string& foldedPath) const;
+    DWORD Granted(const std::string& foldedPath) const;
+    bool OpenHandle(const std::string& foldedPath, DWORD rights, SettingsKey* pKey);
 
     std::map<std::uintptr_t, Handle> m_handles;  // open handle -> key
     std::set<std::string> m_readOnlyKeys;        // folded paths
+    std::map<std::string, DWORD> m_keyRights;    // folded path -> rights granted
     std::uintptr_t m_nextHandle = 1;
     int m_nBadCloses = 0;
     bool m_bRegistryWritable = true;

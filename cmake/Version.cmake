@@ -6,18 +6,20 @@ if(NOT WIN32)
 endif()
 set(PELLVANE_VERSION_QUAD ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
 set(PELLVANE_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/pellvane_version.h.in
-               ${PELLVANE_GENERATED_DIR}/pellvane_version.h @ONLY)
 
 # The manifest names the architecture Windows loads the program as: a wrong
 # one stops it with a side-by-side error before any code runs.
 if(PELLVANE_ARCH STREQUAL "x64")
   set(PELLVANE_MANIFEST_ARCH amd64)
+  set(PELLVANE_ARCH_BITS 64)
 elseif(PELLVANE_ARCH STREQUAL "x86")
   set(PELLVANE_MANIFEST_ARCH x86)
+  set(PELLVANE_ARCH_BITS 32)
 else()
   message(FATAL_ERROR "PELLVANE_ARCH is '${PELLVANE_ARCH}': set it before including Version")
 endif()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/pellvane_version.h.in
+               ${PELLVANE_GENERATED_DIR}/pellvane_version.h @ONLY)
 
 
 # A console program's manifest: NAME.manifest.in in the folder's resources/,

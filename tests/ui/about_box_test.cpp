@@ -113,7 +113,9 @@ void ExpectAboutBox(HWND about, HWND mainWindow) {
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0], "Pellvane Version 1.0");
     EXPECT_TRUE(textStyles[0] & SS_NOPREFIX) << "an ampersand in the version line would vanish";
-    EXPECT_FALSE(texts[1].empty());
+    // Which build runs, from the one version number and the tree's architecture.
+    EXPECT_EQ(texts[1], "Release " PELLVANE_VERSION_TEXT +
+                            std::string(sizeof(void*) == 8 ? ", 64-bit" : ", 32-bit"));
     HWND ok = ::GetDlgItem(about, IDOK);
     EXPECT_EQ(ui::GetText(ok), "OK");
     EXPECT_EQ(::GetWindowLongA(ok, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);

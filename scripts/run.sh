@@ -19,7 +19,7 @@ case ${PELLVANE_DPI:-96} in
     ;;
 esac
 
-scripts/setup.sh
+scripts/setup.sh --demo
 [ -f build/native/build.ninja ] || cmake --preset native >/dev/null
 cmake --build --preset native --target adapter_sim
 [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null

@@ -2,7 +2,8 @@
 # msi_test.sh WINEPREFIX MSI ARCH VERSION MANUFACTURER STAGE_DIR ICON
 #
 # The Windows Installer package of one architecture, silently under Wine, as
-# a deployment tool drives it: its properties; install; upgrade from an older
+# a deployment tool drives it: its properties; refused while the other
+# architecture's product is installed; install; upgrade from an older
 # version (built here from the same staging folder); a refused downgrade;
 # the installed programs start; removal leaves nothing of it but the saved
 # settings; install into a chosen INSTALLDIR, upgrade and removal there. Every
@@ -25,10 +26,12 @@ fi
 case $arch in
   x64) upgrade_code='{A882051D-4261-4A03-B3E5-115F1B1CBD64}' platform='x64;1033'
        program_files='Program Files' other_program_files='Program Files (x86)'
-       view=/reg:64 other_view=/reg:32 ;;
+       view=/reg:64 other_view=/reg:32
+       other_arch=x86 name='Pellvane (64-bit)' other_name='Pellvane (32-bit)' ;;
   x86) upgrade_code='{5095EAAF-6146-4915-B1CA-F61068157997}' platform='Intel;1033'
        program_files='Program Files (x86)' other_program_files='Program Files'
-       view=/reg:32 other_view=/reg:64 ;;
+       view=/reg:32 other_view=/reg:64
+       other_arch=x64 name='Pellvane (32-bit)' other_name='Pellvane (64-bit)' ;;
   *) echo "FAIL: unknown architecture $arch"; exit 1 ;;
 esac
 
@@ -72,10 +75,15 @@ windows_path() {
 # With 32-bit Wine installed, `wine` starts Wine's own tools as 32-bit
 # programs; the 64-bit package goes through the 64-bit loader, as the
 # 64-bit Windows Installer service would install it.
-msi_wine=wine
-if [ "$arch" = x64 ] && [ -x /usr/lib/wine/wine64 ]; then
-  msi_wine=/usr/lib/wine/wine64
-fi
+msi_loader() {
+  if [ "$1" = x64 ] && [ -x /usr/lib/wine/wine64 ]; then
+    echo /usr/lib/wine/wine64
+  else
+    echo wine
+  fi
+}
+msi_wine=$(msi_loader "$arch")
+other_msi_wine=$(msi_loader "$other_arch")
 
 msiexec_code() {
   local status=0
@@ -114,6 +122,14 @@ pellvane_entries() {
   done
 }
 
+has_shortcut() {
+  local lnk
+  for lnk in "${shortcuts[@]}"; do
+    [ -f "$lnk" ] && grep -aq 'Pellvane.exe' "$lnk" && return 0
+  done
+  return 1
+}
+
 entry_value() {
   run_wine reg query "$uninstall_root\\$1" "$view" /v "$2" || return 1
   tr -d '\r' <"$log" | sed -n "s/^ *$2 *REG_[A-Z]* *//p"
@@ -124,10 +140,11 @@ cleanup() {
   for code in "${product_codes[@]}"; do
     msiexec_code /x "$code" /qn >/dev/null
   done
+  [ -z "$other_code" ] || msi_wine=$other_msi_wine msiexec_code /x "$other_code" /qn >/dev/null
   run_wine reg delete "$settings_key" "$view" /v PellvaneMsiTest /f || true
   rm -rf "$custom_dir" "$data_dir" "$work"
 }
-product_codes=()
+product_codes=() other_code=
 trap cleanup EXIT
 
 old_msi=$work/Pellvane-1.0.0-$arch.msi
@@ -136,6 +153,12 @@ old_msi=$work/Pellvane-1.0.0-$arch.msi
 new_code=$(property "$msi" ProductCode)
 old_code=$(property "$old_msi" ProductCode)
 product_codes=("$new_code" "$old_code")
+# Only the other product line matters here, not what its package holds: it
+# is built from this staging folder too, so it is always there and current.
+other_msi=$work/Pellvane-$version-$other_arch.msi
+"$build_msi" "$stage" "$icon" "$other_msi" "$version" "$other_arch" "$manufacturer" \
+  || { echo "FAIL: cannot build the $other_arch package"; exit 1; }
+other_code=$(property "$other_msi" ProductCode)
 
 echo "== the package's properties"
 [ "$(property "$msi" ProductVersion)" = "$version" ] || fail "ProductVersion is not $version"
@@ -151,6 +174,25 @@ grep -qx "Template: $platform" <<<"$suminfo" || fail "platform is not $platform:
 msi_win=$(windows_path "$msi")
 old_win=$(windows_path "$old_msi")
 
+echo "== refused while the $other_arch package is installed, with its reason"
+msi_wine=$other_msi_wine expect_msiexec 0 "install $other_arch" /i "$(windows_path "$other_msi")" /qn
+cross_log=$work/cross.log
+expect_msiexec 1603 "install beside $other_arch" /i "$msi_win" /qn /l*v "$(windows_path "$cross_log")"
+grep -aq "PELLVANE_OTHER_ARCH_FOUND = $other_code" "$cross_log" \
+  || fail "the package did not find the $other_arch product"
+grep -aq "Action start .*: InstallValidate" "$cross_log" && fail "the refused install went past its launch conditions"
+msiinfo export "$msi" LaunchCondition | tr -d '\r' \
+  | grep -qx "NOT PELLVANE_OTHER_ARCH_FOUND OR Installed	$other_name is installed on this computer\. Remove it .* before installing $name\." \
+  || fail "no message naming $other_name"
+[ ! -e "$default_dir" ] || fail "the refused install left files in $program_files"
+[ -z "$(pellvane_entries "$view")" ] || fail "the refused install left an Apps entry: $(pellvane_entries "$view")"
+[ "$(pellvane_entries "$other_view")" = "$other_code $version" ] \
+  || fail "the $other_arch Apps entry is not the one installed: $(pellvane_entries "$other_view")"
+[ -f "$drive_c/$other_program_files/Pellvane/Pellvane.exe" ] || fail "the $other_arch program is gone"
+has_shortcut || fail "the $other_arch product's shortcut is gone"
+msi_wine=$other_msi_wine expect_msiexec 0 "removal of $other_arch" /x "$other_code" /qn
+[ -z "$(pellvane_entries "$other_view")" ] || fail "the $other_arch Apps entry was left"
+
 echo "== install of the older version into the default folder"
 expect_msiexec 0 "install 1.0.0" /i "$old_win" /qn
 [ "$(pellvane_entries "$view")" = "$old_code 1.0.0" ] || fail "Apps entries after 1.0.0: $(pellvane_entries "$view")"
@@ -164,11 +206,7 @@ for f in Pellvane.exe pellvane-cli.exe adapter_sim.exe USER-GUIDE.txt; do
   cmp -s "$default_dir/$f" "$stage/$f" || fail "$f missing or not the staged one in $program_files"
 done
 [ ! -e "$drive_c/$other_program_files/Pellvane" ] || fail "installed into $other_program_files"
-shortcut_found=no
-for lnk in "${shortcuts[@]}"; do
-  [ -f "$lnk" ] && grep -aq 'Pellvane.exe' "$lnk" && shortcut_found=yes
-done
-[ $shortcut_found = yes ] || fail "no Start-menu shortcut to Pellvane.exe"
+has_shortcut || fail "no Start-menu shortcut to Pellvane.exe"
 [ "$(entry_value "$new_code" Publisher)" = "$manufacturer" ] || fail "the Apps entry names no publisher"
 [ "$(entry_value "$new_code" NoModify)" = "0x1" ] || fail "the Apps entry offers Modify"
 
@@ -244,4 +282,4 @@ if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1
 fi
-echo "MSI install, upgrade, refused downgrade and removal passed"
+echo "MSI refusal beside $other_arch, install, upgrade, refused downgrade and removal passed"

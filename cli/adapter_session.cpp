@@ -58,9 +58,9 @@ std::vector<AdapterListing> AdapterSession::Listings() const {
         listing.status = status.GetString();
         if (controller)
             listing.controller = FormatIPv4(controller).GetString();
-        if (const DWORD card = m_pTable->GetCardAt(index).address)
-            listing.via = FormatIPv4(card).GetString();
         const AdapterFindings findings = check.Check(index);
+        if (const DWORD card = findings.Via().address)
+            listing.via = FormatIPv4(card).GetString();
         listing.reachable = findings.IsReachable();
         for (const CString& text : check.Describe(findings))
             listing.findings.push_back(text.GetString());

@@ -17,7 +17,9 @@ struct AdapterListing {
     std::string mac;
     std::string status;      // "Ready" or "Controlled by ..."
     std::string controller;  // dotted address; empty when none
-    std::string via;         // the card it answered through, dotted; empty when not known
+    // The card it answered through whose subnet holds its address, else the
+    // first that heard it, dotted; empty when not known.
+    std::string via;
     bool reachable = true;
     std::vector<std::string> findings;
 };

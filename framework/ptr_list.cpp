@@ -54,6 +54,7 @@ void CPtrList::RemoveAt(POSITION pos) {
 }
 
 void CPtrList::RemoveAll() {
+    ++m_nRemovals;
     while (m_pBlocks) {
         CNode* block = m_pBlocks;
         m_pBlocks = block->pNext;
@@ -94,6 +95,7 @@ CPtrList::CNode* CPtrList::NewNode(CNode* pPrev, CNode* pNext) {
 }
 
 void CPtrList::FreeNode(CNode* node) {
+    ++m_nRemovals;
     node->data = nullptr;
     node->pPrev = nullptr;
     node->pNext = m_pNodeFree;

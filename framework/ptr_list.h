@@ -38,6 +38,10 @@ public:
     // Position of the element at zero-based `index`; null outside 0..count-1.
     POSITION FindIndex(int index) const;
 
+    // Grows with every removal (RemoveAll too): a position kept from before
+    // it changed may name a node that has gone or holds another element.
+    unsigned long long GetRemovalCount() const { return m_nRemovals; }
+
 private:
     struct CNode {
         CNode* pNext;
@@ -57,4 +61,5 @@ private:
     CNode* m_pNodeFree = nullptr;  // removed nodes, linked through pNext
     CNode* m_pBlocks = nullptr;    // first node of each block links the blocks
     int m_nBlockSize;
+    unsigned long long m_nRemovals = 0;
 };

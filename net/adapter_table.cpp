@@ -32,12 +32,28 @@ void MergeDiscoveryReply(const AdapterRecord* record) {
     g_pAdapterTable->Upsert(*record, card.address != 0 ? &card : nullptr);
 }
 
-// True when `address` lies in the subnet of `card`.
-bool Reaches(const InterfaceAddress& card, DWORD address) {
-    return card.address != 0 && ((card.address ^ address) & card.netmask) == 0;
+// A vector that grows by doubling, reserved before anything changes: a
+// failure then leaves nothing to undo.
+template <typename T>
+bool RoomForOneMore(std::vector<T>& v) {
+    if (v.size() < v.capacity())
+        return true;
+    try {
+        v.reserve(v.empty() ? 64 : v.capacity() * 2);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool SameCard(const InterfaceAddress& a, const InterfaceAddress& b) {
+    return a.address == b.address && a.netmask == b.netmask;
 }
 
 }  // namespace
+
+static_assert(CAdapterTable::kMostCards == BroadcastChannel::kMostFurtherCards + 1,
+              "one card per socket of the channel");
 
 CAdapterTable::CAdapterTable() : CPtrList(kTableBlockSize) {
     g_pAdapterTable = this;
@@ -67,14 +83,19 @@ bool CAdapterTable::IsSameAdapter(const AdapterRecord& a, const AdapterRecord& b
 }
 
 bool CAdapterTable::Upsert(const AdapterRecord& record, const InterfaceAddress* card) {
+    if (card && card->address == 0)
+        card = nullptr;
     if (!SyncIndex())
         return false;
     const DWORD key = SuffixKey(record);
     Slot& slot = FindSlot(key);
     if (slot.key == key) {
-        *static_cast<AdapterRecord*>(CPtrList::GetAt(slot.pos)) = record;  // all 32 bytes
+        Element& element = m_elements[static_cast<size_t>(slot.index)];
+        if (card && !MakeRoomForCard(element, *card))
+            return false;
+        *static_cast<AdapterRecord*>(CPtrList::GetAt(element.pos)) = record;  // all 32 bytes
         if (card)
-            NoteCard(slot.index, record.address, *card);
+            NoteCard(element, *card);
         return true;
     }
 
@@ -85,17 +106,10 @@ bool CAdapterTable::Upsert(const AdapterRecord& record, const InterfaceAddress* 
         m_bFullReported = true;
         return false;
     }
-    // Room in the index and for the card first, so that a failure leaves
+    // Room in the index and for the element first, so that a failure leaves
     // nothing to undo.
-    if (!Reserve(m_nKeys + 1))
+    if (!Reserve(m_nKeys + 1) || !RoomForOneMore(m_elements))
         return false;
-    const int index = GetCount();
-    try {
-        if (m_cards.size() < static_cast<size_t>(index) + 1)
-            m_cards.resize(static_cast<size_t>(index) + 1, HeardThrough{{0, 0}, 0});
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
 
     // Out of memory the answer is dropped rather than the program: the
     // adapter simply stays unlisted until a later discovery finds it again.
@@ -109,66 +123,123 @@ bool CAdapterTable::Upsert(const AdapterRecord& record, const InterfaceAddress* 
         delete copy;
         return false;
     }
-    m_nIndexed = GetCount();
-    m_posIndexed = pos;
+    const int index = static_cast<int>(m_elements.size());
     if (!m_bGap)
-        Insert(key, pos, index);
-    m_cards[static_cast<size_t>(index)] =
-        HeardThrough{card ? *card : InterfaceAddress{0, 0}, m_nDiscovery};
+        Insert(key, index);
+    m_elements.push_back(Element{pos, card ? *card : InterfaceAddress{0, 0}, m_nDiscovery, -1});
     return true;
 }
 
-void CAdapterTable::NoteCard(int index, DWORD address, const InterfaceAddress& card) {
-    if (index < 0 || static_cast<size_t>(index) >= m_cards.size())
-        return;
-    HeardThrough& heard = m_cards[static_cast<size_t>(index)];
-    // Two cards on one segment both hear its answers; the one that can reach
-    // it tells where it is, whichever answer came last.
-    if (heard.discovery == m_nDiscovery && Reaches(heard.card, address) && !Reaches(card, address))
-        return;
-    heard = HeardThrough{card, m_nDiscovery};
+bool CAdapterTable::StartsNewCardSet(const Element& element) const {
+    return element.card.address == 0 || element.discovery != m_nDiscovery;
 }
 
-InterfaceAddress CAdapterTable::GetCardAt(int index) const {
-    // Elements removed through the list leave the cards by index behind
-    // until the next merge forgets them.
-    if (index < 0 || index >= GetCount() || GetCount() < m_nIndexed ||
-        static_cast<size_t>(index) >= m_cards.size())
-        return {0, 0};
-    return m_cards[static_cast<size_t>(index)].card;
+int CAdapterTable::CardCountIfNew(const Element& element, const InterfaceAddress& card) const {
+    if (SameCard(element.card, card))
+        return -1;
+    int count = 1;
+    for (int link = element.more; link >= 0; link = m_moreCards[static_cast<size_t>(link)].next) {
+        if (SameCard(m_moreCards[static_cast<size_t>(link)].card, card))
+            return -1;
+        ++count;
+    }
+    return count;
+}
+
+bool CAdapterTable::MakeRoomForCard(const Element& element, const InterfaceAddress& card) {
+    if (StartsNewCardSet(element) || m_nFreeMoreCard >= 0)
+        return true;
+    const int count = CardCountIfNew(element, card);
+    return count < 0 || count >= kMostCards || RoomForOneMore(m_moreCards);
+}
+
+void CAdapterTable::NoteCard(Element& element, const InterfaceAddress& card) {
+    if (StartsNewCardSet(element)) {
+        // A later discovery tells anew which cards hear the adapter.
+        for (int link = element.more; link >= 0;) {
+            MoreCard& more = m_moreCards[static_cast<size_t>(link)];
+            const int next = more.next;
+            more.next = m_nFreeMoreCard;
+            m_nFreeMoreCard = link;
+            link = next;
+        }
+        element = Element{element.pos, card, m_nDiscovery, -1};
+        return;
+    }
+    const int count = CardCountIfNew(element, card);
+    if (count < 0 || count >= kMostCards)
+        return;
+    int link = m_nFreeMoreCard;
+    if (link >= 0) {
+        m_nFreeMoreCard = m_moreCards[static_cast<size_t>(link)].next;
+        m_moreCards[static_cast<size_t>(link)] = MoreCard{card, -1};
+    } else {
+        link = static_cast<int>(m_moreCards.size());
+        m_moreCards.push_back(MoreCard{card, -1});  // MakeRoomForCard reserved it
+    }
+    // At the end of the chain: the cards stay in the order they heard it.
+    int* last = &element.more;
+    while (*last >= 0)
+        last = &m_moreCards[static_cast<size_t>(*last)].next;
+    *last = link;
+}
+
+int CAdapterTable::GetCardsAt(int index, InterfaceAddress* cards, int capacity) const {
+    // After a removal through the list the cards by index no longer hold;
+    // the next merge starts them over.
+    if (index < 0 || index >= GetCount() || !IsIndexCurrent() ||
+        static_cast<size_t>(index) >= m_elements.size())
+        return 0;
+    const Element& element = m_elements[static_cast<size_t>(index)];
+    if (element.card.address == 0 || capacity <= 0)
+        return 0;
+    int n = 0;
+    cards[n++] = element.card;
+    for (int link = element.more; link >= 0 && n < capacity;
+         link = m_moreCards[static_cast<size_t>(link)].next)
+        cards[n++] = m_moreCards[static_cast<size_t>(link)].card;
+    return n;
 }
 
 bool CAdapterTable::SyncIndex() {
     if (!m_pSlots && !Reserve(1))
         return false;
-    if (GetCount() < m_nIndexed) {
+    if (!IsIndexCurrent()) {
         // Elements were removed: positions may be stale, start over.
         for (int i = 0; i < m_nSlots; ++i)
             m_pSlots[i].key = 0;
         m_nKeys = 0;
-        m_nIndexed = 0;
-        m_posIndexed = nullptr;
+        m_elements.clear();
+        m_moreCards.clear();
+        m_nFreeMoreCard = -1;
         m_bGap = false;
-        m_cards.clear();  // by index, which no longer holds
+        m_nRemovalsSeen = GetRemovalCount();
     }
-    if (GetCount() == m_nIndexed)
+    if (static_cast<size_t>(GetCount()) == m_elements.size())
         return true;
     if (!Reserve(GetCount()))
         return false;
-    POSITION pos = m_posIndexed;
-    if (pos)
-        GetNext(pos);
-    else
+    try {
+        m_elements.reserve(static_cast<size_t>(GetCount()));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    POSITION pos = nullptr;
+    if (m_elements.empty()) {
         pos = GetHeadPosition();
+    } else {
+        pos = m_elements.back().pos;
+        GetNext(pos);
+    }
     while (pos) {
         POSITION here = pos;
         auto* stored = static_cast<AdapterRecord*>(GetNext(pos));
+        const int index = static_cast<int>(m_elements.size());
         if (!stored)
             m_bGap = true;
         if (!m_bGap && FindSlot(SuffixKey(*stored)).key == 0)
-            Insert(SuffixKey(*stored), here, m_nIndexed);
-        m_posIndexed = here;
-        ++m_nIndexed;
+            Insert(SuffixKey(*stored), index);
+        m_elements.push_back(Element{here, {0, 0}, m_nDiscovery, -1});
     }
     return true;
 }
@@ -189,7 +260,7 @@ bool CAdapterTable::Reserve(int elements) {
     m_nKeys = 0;
     for (int i = 0; i < oldSlots; ++i) {
         if (old[i].key)
-            Insert(old[i].key, old[i].pos, old[i].index);
+            Insert(old[i].key, old[i].index);
     }
     delete[] old;
     return true;
@@ -204,14 +275,25 @@ CAdapterTable::Slot& CAdapterTable::FindSlot(DWORD key) const {
     return m_pSlots[i];
 }
 
-void CAdapterTable::Insert(DWORD key, POSITION pos, int index) {
+void CAdapterTable::Insert(DWORD key, int index) {
     Slot& slot = FindSlot(key);
     slot.key = key;
-    slot.pos = pos;
     slot.index = index;
     ++m_nKeys;
 }
 
 AdapterRecord* CAdapterTable::GetAt(int index) const {
-    return static_cast<AdapterRecord*>(CPtrList::GetAt(FindIndex(index)));
+    if (index < 0 || index >= GetCount())
+        return nullptr;
+    if (!IsIndexCurrent() || m_elements.empty())
+        return static_cast<AdapterRecord*>(CPtrList::GetAt(FindIndex(index)));
+    const size_t known = m_elements.size();
+    if (static_cast<size_t>(index) < known)
+        return static_cast<AdapterRecord*>(
+            CPtrList::GetAt(m_elements[static_cast<size_t>(index)].pos));
+    // Appended through the list since the last merge.
+    POSITION pos = m_elements.back().pos;
+    for (size_t at = known - 1; pos && at < static_cast<size_t>(index); ++at)
+        GetNext(pos);
+    return static_cast<AdapterRecord*>(CPtrList::GetAt(pos));
 }

@@ -27,20 +27,28 @@ public:
     // elements); the record is then skipped. A full table says so once per
     // Refresh() on stderr.
     // `card`: the workstation card (address and netmask) the answer came
-    // through, kept beside the record; null when not known, which keeps the
-    // card an element has. An adapter heard through two cards in one
-    // discovery keeps the one whose subnet holds its address.
+    // through; null when not known, which keeps the cards an element has.
+    // An element keeps every card that heard its adapter in the latest
+    // discovery that heard it through a card: the first such answer of a
+    // later Refresh() starts the set over. Answers merged outside Refresh()
+    // count towards the latest one.
     bool Upsert(const AdapterRecord& record, const InterfaceAddress* card = nullptr);
 
     // No real segment comes near it; a flood of forged answers cannot grow
     // memory beyond it.
     static constexpr int kMostAdapters = 65536;
+    // Cards kept per adapter, as many as the channel has sockets; further
+    // ones are not kept.
+    static constexpr int kMostCards = 16;
 
     // The record at `index` (0..GetCount()-1), or null outside that range.
+    // Constant time for every element a merge has seen; elements appended
+    // through the list since are walked to from the last of those.
     AdapterRecord* GetAt(int index) const;
-    // The card the latest answer of the adapter at `index` came through;
-    // zero for both when not known.
-    InterfaceAddress GetCardAt(int index) const;
+    // The cards that heard the adapter at `index` (see Upsert), in the order
+    // they first did; how many were written to `cards`, at most `capacity`.
+    // 0 when none is known.
+    int GetCardsAt(int index, InterfaceAddress* cards, int capacity) const;
 
     // True when both records come from the same adapter.
     static bool IsSameAdapter(const AdapterRecord& a, const AdapterRecord& b);
@@ -50,34 +58,49 @@ private:
     // answers as the walk from the head would: only elements before the
     // first one without a record are found, the first of equal suffixes
     // wins. Elements appended through the list itself are taken in before the
-    // next merge; the index starts over when elements were removed. Stored
-    // records keep their MAC (nothing rewrites it), so keys stay valid.
+    // next merge; the index starts over when elements were removed (the
+    // list counts removals). Stored records keep their MAC (nothing rewrites
+    // it), so keys stay valid.
     struct Slot {
         DWORD key;  // the suffix with a marker bit; 0 when free
-        POSITION pos;
         int index;  // the element's position from the head
     };
-    struct HeardThrough {
+    // One per element, by index: where it is in the list and the cards that
+    // heard its adapter. Most adapters are heard through one card, kept
+    // here; further ones are chained in m_moreCards.
+    struct Element {
+        POSITION pos;
+        InterfaceAddress card;  // the first card; zero when none is known
+        unsigned discovery;     // the Refresh() whose answers the cards are from
+        int more;               // the first further card in m_moreCards; -1 for none
+    };
+    struct MoreCard {
         InterfaceAddress card;
-        unsigned discovery;  // the Refresh() that heard it
+        int next;  // -1 ends the chain
     };
 
     // Catches up with the list; false when the index cannot grow.
     bool SyncIndex();
+    bool IsIndexCurrent() const { return GetRemovalCount() == m_nRemovalsSeen; }
     bool Reserve(int elements);
     Slot& FindSlot(DWORD key) const;
-    void Insert(DWORD key, POSITION pos, int index);
-    // Notes that the answer of the element at `index` came through `card`.
-    void NoteCard(int index, DWORD address, const InterfaceAddress& card);
+    void Insert(DWORD key, int index);
+    // Room for noting `card` on `element`, so that NoteCard needs no memory.
+    bool MakeRoomForCard(const Element& element, const InterfaceAddress& card);
+    void NoteCard(Element& element, const InterfaceAddress& card);
+    bool StartsNewCardSet(const Element& element) const;
+    // How many cards `element` has, or -1 when `card` is already among them.
+    int CardCountIfNew(const Element& element, const InterfaceAddress& card) const;
 
     Slot* m_pSlots = nullptr;
     int m_nSlots = 0;  // a power of two, at least twice the keys
     int m_nKeys = 0;
-    int m_nIndexed = 0;               // elements the index has looked at
-    POSITION m_posIndexed = nullptr;  // the last of them
-    bool m_bGap = false;              // an element without a record was among them
+    std::vector<Element> m_elements;  // every element the index has looked at
+    std::vector<MoreCard> m_moreCards;
+    int m_nFreeMoreCard = -1;                // unused links in m_moreCards, chained
+    unsigned long long m_nRemovalsSeen = 0;  // the list's removal count the index holds for
+    bool m_bGap = false;                     // an element without a record was among them
     bool m_bFullReported = false;
-    std::vector<HeardThrough> m_cards;  // by element index; shorter when not known
     unsigned m_nDiscovery = 0;
 };
 

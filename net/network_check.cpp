@@ -74,14 +74,33 @@ AdapterFindings CNetworkCheck::CheckAddress(int index, DWORD address) const {
 
 AdapterFindings CNetworkCheck::Decide(int index, DWORD address) const {
     AdapterFindings findings;
-    findings.card = m_table.GetCardAt(index);
-    const InterfaceAddress& card = findings.card;
+    findings.cardCount = m_table.GetCardsAt(index, findings.cards, CAdapterTable::kMostCards);
+    findings.noAddress = address == 0;
     // A card of a single address (or one the platform gave no prefix) says
-    // nothing about where the segment ends: only 0.0.0.0 is then known to be
-    // out of reach.
-    const bool subnetKnown = card.address != 0 && card.netmask != kWholeMask;
-    findings.outsideSubnet =
-        address == 0 || (subnetKnown && ((address ^ card.address) & card.netmask) != 0);
+    // nothing about where the segment ends: an adapter it heard may be on
+    // any address.
+    bool held = false, unbounded = false;
+    for (int i = 0; i < findings.cardCount; ++i) {
+        const InterfaceAddress& card = findings.cards[i];
+        if (card.netmask == kWholeMask)
+            unbounded = true;
+        if (findings.noAddress || ((address ^ card.address) & card.netmask) != 0)
+            continue;
+        if (!held)
+            findings.via = i;
+        held = true;
+        // A /31 holds two hosts and no network or broadcast address.
+        const DWORD host = address & ~card.netmask;
+        if (findings.subnetCard < 0 && PrefixLength(card.netmask) <= 30 &&
+            (host == 0 || host == ~card.netmask)) {
+            findings.subnetAddress = host == 0 ? AdapterFindings::SubnetAddress::kNetwork
+                                               : AdapterFindings::SubnetAddress::kBroadcast;
+            findings.subnetCard = i;
+        }
+    }
+    if (findings.via < 0 && findings.cardCount > 0)
+        findings.via = 0;
+    findings.outsideSubnet = !findings.noAddress && findings.cardCount > 0 && !held && !unbounded;
 
     auto other = [&](int at) {
         if (at == index)
@@ -117,13 +136,30 @@ AdapterFindings CNetworkCheck::Decide(int index, DWORD address) const {
 std::vector<CString> CNetworkCheck::Describe(const AdapterFindings& findings) const {
     std::vector<CString> texts;
     CString text;
-    if (findings.outsideSubnet) {
-        const InterfaceAddress& card = findings.card;
-        if (card.address != 0 && card.netmask != kWholeMask)
-            text.Format("not reachable from this workstation: outside %s",
-                        FormatSubnet(card).GetString());
-        else
-            text = "not reachable from this workstation: 0.0.0.0 is not an address";
+    if (findings.noAddress) {
+        texts.push_back(CString("not reachable from this workstation: 0.0.0.0 is not an address"));
+    } else if (findings.outsideSubnet) {
+        // Every subnet it is outside of, once each: "A", "A and B", "A, B and C".
+        std::vector<CString> subnets;
+        for (int i = 0; i < findings.cardCount; ++i) {
+            CString subnet = FormatSubnet(findings.cards[i]);
+            if (std::find(subnets.begin(), subnets.end(), subnet) == subnets.end())
+                subnets.push_back(subnet);
+        }
+        text = "not reachable from this workstation: outside ";
+        for (size_t i = 0; i < subnets.size(); ++i) {
+            if (i > 0)
+                text += i + 1 == subnets.size() ? " and " : ", ";
+            text += subnets[i];
+        }
+        texts.push_back(text);
+    }
+    if (findings.subnetCard >= 0) {
+        text.Format("the %s address of %s",
+                    findings.subnetAddress == AdapterFindings::SubnetAddress::kNetwork
+                        ? "network"
+                        : "broadcast",
+                    FormatSubnet(findings.cards[findings.subnetCard]).GetString());
         texts.push_back(text);
     }
     if (findings.sameAddressAs >= 0) {

@@ -1,8 +1,9 @@
 // The network check: what is wrong with an adapter's address as seen from
 // this workstation, from the adapter table and the workstation's cards.
-// An address outside the subnet of the card the adapter answered through
-// cannot be reached; an address two adapters share reaches either at
-// random; the workstation's own address takes the workstation's traffic.
+// An address outside the subnets of every card the adapter answered through
+// cannot be reached; a subnet's network or broadcast address is no host's;
+// an address two adapters share reaches either at random; the workstation's
+// own address takes the workstation's traffic.
 #pragma once
 
 #include <utility>
@@ -13,10 +14,24 @@
 #include "net/socket_api.h"
 
 struct AdapterFindings {
-    // Outside the subnet of `card` (the card it answered through; zero when
-    // not known), or 0.0.0.0.
+    // The cards that heard the adapter (CAdapterTable::GetCardsAt); none
+    // when not known.
+    InterfaceAddress cards[CAdapterTable::kMostCards] = {};
+    int cardCount = 0;
+    // The first card whose subnet holds the address, else the first card;
+    // -1 without cards.
+    int via = -1;
+
+    // 0.0.0.0: the adapter has no address yet.
+    bool noAddress = false;
+    // No card's subnet holds the address, and each card tells where its
+    // subnet ends (a card of a single address does not: it rules nothing out).
     bool outsideSubnet = false;
-    InterfaceAddress card = {0, 0};
+    // The network or broadcast address of the subnet of cards[subnetCard],
+    // a card that holds it (neither exists in a /31 or /32).
+    enum class SubnetAddress { kNone, kNetwork, kBroadcast };
+    SubnetAddress subnetAddress = SubnetAddress::kNone;
+    int subnetCard = -1;
     // The first other listed adapter with the same address (table index,
     // -1 for none) and how many others have it.
     int sameAddressAs = -1;
@@ -24,8 +39,17 @@ struct AdapterFindings {
     // One of this workstation's own addresses.
     bool ownAddress = false;
 
-    bool Any() const { return outsideSubnet || sameAddressAs >= 0 || ownAddress; }
-    bool IsReachable() const { return !outsideSubnet; }
+    bool Any() const {
+        return noAddress || outsideSubnet || subnetAddress != SubnetAddress::kNone ||
+               sameAddressAs >= 0 || ownAddress;
+    }
+    // In the subnet of a card that heard it, or nothing says otherwise. A
+    // subnet's network and broadcast address count as reachable: the subnet
+    // holds them, and they are findings of their own.
+    bool IsReachable() const { return !noAddress && !outsideSubnet; }
+    // The card to name as the one the adapter answered through; zero for both
+    // when not known.
+    InterfaceAddress Via() const { return via >= 0 ? cards[via] : InterfaceAddress{0, 0}; }
 };
 
 class CNetworkCheck {

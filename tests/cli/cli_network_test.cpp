@@ -161,6 +161,8 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
          "a problem: same address as 00:1a:2b:3c:4d:5f; nothing was sent", nullptr},
         {"outside the card's subnet", "", "00:1a:2b:3c:4d:5e", "192.168.0.30", 1, "",
          "a problem: not reachable from this workstation: outside 10.231.0.0/24; nothing", nullptr},
+        {"the subnet's broadcast address", "", "00:1a:2b:3c:4d:5e", "10.231.0.255", 1, "",
+         "a problem: the broadcast address of 10.231.0.0/24; nothing was sent", nullptr},
         {"outside the card's subnet, forced", "", "00:1a:2b:3c:4d:5e", "192.168.0.30", 0,
          "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 192.168.0.30. "
          "Power Off/On the Tessik/ADC.\n",

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -219,16 +220,22 @@ TEST_F(AdapterTableTest, ManyAdaptersKeepOrderAndEachFindsItsOwnElement) {
     }
 }
 
-// Elements taken out through the list leave no stale entry behind: the next
-// answer of a removed adapter appends it again.
+// Elements taken out through the list leave no stale entry behind, even
+// when as many are appended through it before the next merge: the next
+// answer of a removed adapter appends it again, and GetAt finds what is
+// there, also beyond what the last merge saw.
 TEST_F(AdapterTableTest, ElementsRemovedThroughTheListAreForgotten) {
     CAdapterTable table;
     table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 1), 0, 0));
     table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 2), 0, 0));
     delete static_cast<AdapterRecord*>(table.RemoveHead());
+    table.AddTail(new AdapterRecord(MakeRecord(kMacC, Ip(10, 0, 0, 5), 0, 0)));
+    EXPECT_EQ(IpTexts(table), (std::vector<std::string>{"10.0.0.2", "10.0.0.5"}));
     table.Upsert(MakeRecord(kMacA, Ip(10, 0, 0, 3), 0, 0));
     table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 4), 0, 0));
-    EXPECT_EQ(IpTexts(table), (std::vector<std::string>{"10.0.0.4", "10.0.0.3"}));
+    table.AddTail(new AdapterRecord(MakeRecord(kMacAOtherMaker, Ip(10, 0, 0, 6), 0, 0)));
+    EXPECT_EQ(IpTexts(table),
+              (std::vector<std::string>{"10.0.0.4", "10.0.0.5", "10.0.0.3", "10.0.0.6"}));
 }
 
 // A full table still updates the adapters it holds; a new one is dropped,
@@ -300,34 +307,50 @@ TEST_F(AdapterTableTest, RefreshMergesEveryAnswerOfTheExchange) {
     EXPECT_EQ(IpTexts(table), (std::vector<std::string>{"10.0.0.30", "10.0.0.12", "10.0.0.2"}));
 }
 
+// The addresses of the cards that heard the adapter at `index`, sorted: the
+// channel takes its cards in turns, so the order they heard it in varies.
+std::vector<DWORD> CardsAt(const CAdapterTable& table, int index) {
+    InterfaceAddress cards[CAdapterTable::kMostCards];
+    const int count = table.GetCardsAt(index, cards, CAdapterTable::kMostCards);
+    std::vector<DWORD> addresses;
+    for (int i = 0; i < count; ++i)
+        addresses.push_back(cards[i].address);
+    std::sort(addresses.begin(), addresses.end());
+    return addresses;
+}
+
 // Each answer is noted with the card it came through; an adapter that two
-// cards hear keeps the one whose subnet holds its address, in either order.
-TEST_F(AdapterTableTest, EachAdapterKeepsTheCardItAnsweredThrough) {
+// cards hear in one discovery keeps both, and a later discovery that hears
+// it starts the set over.
+TEST_F(AdapterTableTest, EachAdapterKeepsEveryCardItAnsweredThrough) {
     m_sockets.lookupAddress = {10, 0, 0, 1};
     m_sockets.interfaceAddresses = {{10, 0, 0, 1}, {10, 0, 1, 1}};
     CAdapterTable table;
     const SocketHandle second = g_pBroadcastChannel->GetFurtherCard(0).socket;
+    const DWORD first = Ip(10, 0, 0, 1), other = Ip(10, 0, 1, 1);
     m_sockets.QueueDatagram(Reply(kMacA, 1));
     m_sockets.QueueDatagram(Reply(kMacB, 2), second);  // 10.0.0.2 heard on the 10.0.1 card
     m_sockets.QueueDatagram(Reply(kMacC, 3), second);
     m_sockets.QueueDatagram(Reply(kMacC, 3));
+    m_sockets.QueueDatagram(Reply(kMacC, 3), second);  // kept once
     EXPECT_EQ(table.Refresh(1), 0);
     ASSERT_EQ(table.GetCount(), 3);
-    const InterfaceAddress first = table.GetCardAt(0), other = table.GetCardAt(1);
-    EXPECT_EQ(first.address, Ip(10, 0, 0, 1));
-    EXPECT_EQ(first.netmask, Ip(255, 255, 255, 0));
-    EXPECT_EQ(other.address, Ip(10, 0, 1, 1));
-    EXPECT_EQ(table.GetCardAt(2).address, Ip(10, 0, 0, 1));
-    // The other order within one discovery, and a later discovery that hears
-    // it only through the other card.
-    m_sockets.QueueDatagram(Reply(kMacC, 3));
+    EXPECT_EQ(CardsAt(table, 0), std::vector<DWORD>{first});
+    EXPECT_EQ(CardsAt(table, 1), std::vector<DWORD>{other});
+    EXPECT_EQ(CardsAt(table, 2), (std::vector<DWORD>{first, other}));
+    InterfaceAddress card;
+    ASSERT_EQ(table.GetCardsAt(1, &card, 1), 1);
+    EXPECT_EQ(card.netmask, Ip(255, 255, 255, 0));
+
+    // The next discovery hears C through one card only, A not at all; an
+    // answer without a known card keeps the cards there are.
     m_sockets.QueueDatagram(Reply(kMacC, 3), second);
     table.Refresh(1);
-    EXPECT_EQ(table.GetCardAt(2).address, Ip(10, 0, 0, 1));
-    m_sockets.QueueDatagram(Reply(kMacC, 3), second);
-    table.Refresh(1);
-    EXPECT_EQ(table.GetCardAt(2).address, Ip(10, 0, 1, 1));
-    EXPECT_EQ(table.GetCardAt(3).address, 0u);
+    table.Upsert(MakeRecord(kMacB, Ip(10, 0, 0, 2), 0, 0));
+    EXPECT_EQ(CardsAt(table, 2), std::vector<DWORD>{other});
+    EXPECT_EQ(CardsAt(table, 0), std::vector<DWORD>{first});
+    EXPECT_EQ(CardsAt(table, 1), std::vector<DWORD>{other});
+    EXPECT_EQ(CardsAt(table, 3), std::vector<DWORD>{});
 }
 
 // --- The network check ---
@@ -336,12 +359,15 @@ TEST_F(AdapterTableTest, NetworkCheckFindsEachKindOfAddressFault) {
     const InterfaceAddress lab = {Ip(10, 231, 0, 1), Ip(255, 255, 255, 0)};
     const InterfaceAddress office = {Ip(192, 168, 5, 10), Ip(255, 255, 0, 0)};
     const InterfaceAddress single = {Ip(10, 9, 9, 9), Ip(255, 255, 255, 255)};
+    const InterfaceAddress bench = {Ip(192, 168, 0, 1), Ip(255, 255, 255, 0)};
+    const InterfaceAddress pair = {Ip(10, 9, 0, 0), Ip(255, 255, 255, 254)};
     const InterfaceAddress none = {0, 0};
     const InterfaceAddress own[] = {lab, office, {Ip(10, 231, 0, 2), Ip(255, 255, 255, 0)}};
     const Mac macD = {{0x00, 0x50, 0xc2, 0xaa, 0xbb, 0xcc}};
     CAdapterTable table;
-    // Six adapters: through the lab card, two with one address, one heard
-    // through the office card, one through a /32 card and one on no known card.
+    // Eight adapters: through the lab card, two with one address, one heard
+    // through the office card, one through a /32 card, one on no known card,
+    // one heard through both the lab and the bench card and one through a /31.
     const struct {
         Mac mac;
         DWORD address;
@@ -353,6 +379,9 @@ TEST_F(AdapterTableTest, NetworkCheckFindsEachKindOfAddressFault) {
         {macD, Ip(192, 168, 7, 1), office},
         {{{1, 2, 3, 4, 5, 6}}, Ip(172, 16, 0, 1), single},
         {{{1, 2, 3, 7, 8, 9}}, Ip(10, 1, 1, 1), none},
+        {{{1, 2, 3, 0, 0, 6}}, Ip(192, 168, 0, 10), lab},
+        {{{1, 2, 3, 0, 0, 6}}, Ip(192, 168, 0, 10), bench},
+        {{{1, 2, 3, 0, 0, 7}}, Ip(10, 9, 0, 1), pair},
     };
     for (const auto& adapter : listed)
         table.Upsert(MakeRecord(adapter.mac, adapter.address, 0, 0),
@@ -366,6 +395,7 @@ TEST_F(AdapterTableTest, NetworkCheckFindsEachKindOfAddressFault) {
         DWORD address;  // 0xFFFFFFFF: the adapter's own
         std::vector<std::string> texts;
         bool reachable;
+        DWORD via = 0;  // the card named as the one it answered through; 0: not checked
     } cases[] = {
         {"in the card's subnet", 0, 0xFFFFFFFFu, {}, true},
         {"the unchanged address", 0, Ip(10, 231, 0, 21), {}, true},
@@ -377,7 +407,21 @@ TEST_F(AdapterTableTest, NetworkCheckFindsEachKindOfAddressFault) {
          {"same address as 00:50:c2:44:55:66 and 1 other adapter"},
          true},
         {"another subnet", 0, Ip(10, 231, 1, 21), {outsideLab}, false},
-        {"0.0.0.0", 0, 0, {outsideLab}, false},
+        {"0.0.0.0",
+         0,
+         0,
+         {"not reachable from this workstation: 0.0.0.0 is not an address"},
+         false},
+        {"the subnet's broadcast address",
+         0,
+         Ip(10, 231, 0, 255),
+         {"the broadcast address of 10.231.0.0/24"},
+         true},
+        {"the subnet's network address",
+         0,
+         Ip(10, 231, 0, 0),
+         {"the network address of 10.231.0.0/24"},
+         true},
         {"the workstation's", 0, Ip(10, 231, 0, 2), {"same address as this workstation"}, true},
         {"the workstation's on another card",
          0,
@@ -390,14 +434,41 @@ TEST_F(AdapterTableTest, NetworkCheckFindsEachKindOfAddressFault) {
          Ip(192, 169, 0, 1),
          {"not reachable from this workstation: outside 192.168.0.0/16"},
          false},
+        {"the /16's broadcast address",
+         3,
+         Ip(192, 168, 255, 255),
+         {"the broadcast address of 192.168.0.0/16"},
+         true},
+        {"a /24's broadcast address inside a /16", 3, Ip(192, 168, 0, 255), {}, true},
         {"a /32 card says nothing of its segment", 4, Ip(172, 16, 0, 2), {}, true},
+        {"a /32 card's own address has no subnet around it", 4, Ip(10, 9, 9, 9), {}, true},
+        {"a /31 has two hosts, the lower", 7, Ip(10, 9, 0, 0), {}, true, pair.address},
+        {"a /31 has two hosts, the upper", 7, 0xFFFFFFFFu, {}, true, pair.address},
+        {"heard through two cards, in the second's subnet",
+         6,
+         0xFFFFFFFFu,
+         {},
+         true,
+         bench.address},
+        {"moved into the first's subnet", 6, Ip(10, 231, 0, 24), {}, true, lab.address},
+        {"outside both",
+         6,
+         Ip(172, 20, 0, 1),
+         {"not reachable from this workstation: outside 10.231.0.0/24 and 192.168.0.0/24"},
+         false,
+         lab.address},
+        {"the second's broadcast address",
+         6,
+         Ip(192, 168, 0, 255),
+         {"the broadcast address of 192.168.0.0/24"},
+         true},
         {"0.0.0.0 through a /32 card",
          4,
          0,
          {"not reachable from this workstation: 0.0.0.0 is not an address"},
          false},
         {"no known card", 5, Ip(10, 99, 0, 1), {}, true},
-        {"no adapter at the index", 6, 0xFFFFFFFFu, {}, true},
+        {"no adapter at the index", 8, 0xFFFFFFFFu, {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -410,6 +481,9 @@ TEST_F(AdapterTableTest, NetworkCheckFindsEachKindOfAddressFault) {
         EXPECT_EQ(texts, c.texts);
         EXPECT_EQ(findings.Any(), !c.texts.empty());
         EXPECT_EQ(findings.IsReachable(), c.reachable);
+        if (c.via) {
+            EXPECT_EQ(findings.Via().address, c.via);
+        }
     }
     EXPECT_STREQ(check.DescribeAll(check.CheckAddress(0, Ip(10, 231, 1, 22))).GetString(),
                  outsideLab.c_str());

@@ -316,7 +316,8 @@ TEST_F(ChangeAddressDialogTest, RowWithoutRecordFailsAndStaysOpen) {
 
 // An adapter still on an address of another subnet is drawn apart and
 // tells why when the mouse rests on it; giving another adapter the address a
-// third one has is warned of, and "No" sends nothing.
+// third one has, or the subnet's broadcast address, is warned of, and "No"
+// sends nothing.
 TEST_F(ChangeAddressDialogTest, FindingsShowInTheListAndAreWarnedOfBeforeAChange) {
     m_sim.Stop();
     ASSERT_TRUE(m_sim.Start({"--adapter", "10.231.0.21,00:1a:2b:cd:ef:01", "--adapter",
@@ -370,6 +371,13 @@ TEST_F(ChangeAddressDialogTest, FindingsShowInTheListAndAreWarnedOfBeforeAChange
               EXPECT_EQ(ui::FindMessageBox(), nullptr) << "the change was asked for after No";
               EXPECT_TRUE(::IsWindowVisible(dialog));
               EXPECT_EQ(ui::GetItemText(dialog, IDC_NEW_ADDRESS), "10.231.0.22");
+
+              // The subnet's broadcast address is no adapter's either.
+              ui::SetFieldText(dialog, IDC_NEW_ADDRESS, "10.231.0.255");
+              box = Apply(dialog);
+              EXPECT_EQ(box.text,
+                        Warning("10.231.0.255", "the broadcast address of 10.231.0.0/24"));
+              ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDNO));
               EXPECT_EQ(RequestsSent(), 0);
           });
 }

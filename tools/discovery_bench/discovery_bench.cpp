@@ -5,10 +5,12 @@
 // behind it (10.232.128.0/17, scripts/lab-segment.sh), and what was found is
 // counted per segment. Answers are merged into an adapter table, as the
 // program does; --exchanges K runs K exchanges in a row on the same table and
-// --spread-ms M has the simulator spread its answers over M ms.
+// --spread-ms M has the simulator spread its answers over M ms. --cli
+// (native only) runs pellvane-cli list instead, as a separate program, and
+// reports what the whole command cost: its discovery and its listing.
 // Runs only inside the private test network (scripts/netns-run.sh), since it
 // broadcasts. Usage: discovery_bench [--two-segments] [--exchanges K]
-// [--spread-ms M] [--runs R] [--sizes N,N,...]
+// [--spread-ms M] [--cli] [--runs R] [--sizes N,N,...]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +25,9 @@
 #include "net/discovery.h"
 #include "tests/support/sim_process.h"
 #include "tools/bench_common/bench_common.h"
+#ifndef _WIN32
+#include "tools/discovery_bench/timed_list.h"
+#endif
 
 namespace {
 
@@ -77,6 +82,7 @@ struct RunOptions {
     bool twoSegments = false;
     int exchanges = 1;
     int spreadMs = 0;
+    bool cli = false;
 };
 
 bool RunOnce(int size, const RunOptions& how, Result& result) {
@@ -99,6 +105,21 @@ bool RunOnce(int size, const RunOptions& how, Result& result) {
         std::fprintf(stderr, "discovery_bench: %s\n", second.GetLastError().c_str());
         return false;
     }
+#ifndef _WIN32
+    if (how.cli) {
+        const TimedList list = RunTimedList(PELLVANE_CLI_PATH, CAdapterTable::kDiscoverySeconds);
+        if (list.exitCode != 0) {
+            std::fprintf(stderr, "discovery_bench: pellvane-cli list exited with %d\n",
+                         list.exitCode);
+            return false;
+        }
+        result.listed = result.distinct = list.rows;
+        result.wallMs = list.wallMs;
+        result.cpuMs = list.cpuMs;
+        result.peakMiB = list.peakMiB;
+        return true;
+    }
+#endif
     CAdapterTable table;  // opens the channel
     if (!g_pBroadcastChannel || g_pBroadcastChannel->broadcastAddress.sin_family != AF_INET) {
         std::fprintf(stderr, "discovery_bench: the broadcast channel could not be set up\n");
@@ -152,11 +173,22 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "discovery_bench: --spread-ms takes 0 to 1900\n");
                 return 2;
             }
+        } else if (i > 0 && std::strcmp(argv[i], "--cli") == 0) {
+#ifdef _WIN32
+            std::fprintf(stderr, "discovery_bench: --cli runs natively only\n");
+            return 2;
+#endif
+            how.cli = true;
         } else {
             args.push_back(argv[i]);
         }
     }
     const bool twoSegments = how.twoSegments;
+    if (how.cli && (how.exchanges != 1 || twoSegments)) {
+        std::fprintf(stderr,
+                     "discovery_bench: --cli takes neither --exchanges nor --two-segments\n");
+        return 2;
+    }
     BenchOptions options{1, {10, 100, 1000}};
     if (int code = ParseBenchOptions("discovery_bench", static_cast<int>(args.size()), args.data(),
                                      100000, options))
@@ -172,11 +204,18 @@ int main(int argc, char** argv) {
 #else
     const char* platform = "native";
 #endif
-    std::printf(
-        "discovery_bench (%s): %d DiscoverAdapters(2) per run into one table, answers spread "
-        "over %d ms, %d run(s) per size%s\n",
-        platform, how.exchanges, how.spreadMs, runs,
-        twoSegments ? ", N adapters on each of two segments" : "");
+    if (how.cli)
+        std::printf(
+            "discovery_bench (%s): one pellvane-cli list --seconds 2 per run, answers "
+            "spread over %d ms, %d run(s) per size; wall, CPU and peak memory of the "
+            "whole command\n",
+            platform, how.spreadMs, runs);
+    else
+        std::printf(
+            "discovery_bench (%s): %d DiscoverAdapters(2) per run into one table, answers spread "
+            "over %d ms, %d run(s) per size%s\n",
+            platform, how.exchanges, how.spreadMs, runs,
+            twoSegments ? ", N adapters on each of two segments" : "");
     std::printf("%6s %4s %10s %10s %10s %10s %10s %12s %9s %9s\n", "N", "run",
                 twoSegments ? "office/N" : "found/N", twoSegments ? "instr/N" : "", "listed",
                 "callbacks", "wall ms", "last ans ms", "CPU ms", "peak MiB");

@@ -460,12 +460,13 @@ TEST_F(SystemConfigTest, ReadableButUnwritableKeysAreReadAndNeverSavedHalfway) {
             for (int n = 1; n <= 2; ++n) {
                 if (!hosts[n])
                     continue;
-                const std::string key = n == 1 ? kKey1 : kKey2, host = hosts[n]->GetString();
-                const std::string section = " [SYSTEM-" + std::to_string(n) + "] ";
-                expected.insert(expected.end(),
-                                {"set " + key + " IFTYPE=TessikBox", "set " + key + " HOST=" + host,
-                                 "ini " + kIni + section + "IFTYPE=TessikBox",
-                                 "ini " + kIni + section + "HOST=" + host});
+                std::string key = "set ", ini = "ini ";
+                key += n == 1 ? kKey1 : kKey2;
+                ini += kIni;
+                ini += n == 1 ? " [SYSTEM-1] " : " [SYSTEM-2] ";
+                const std::string host = hosts[n]->GetString();
+                expected.insert(expected.end(), {key + " IFTYPE=TessikBox", key + " HOST=" + host,
+                                                 ini + "IFTYPE=TessikBox", ini + "HOST=" + host});
             }
             EXPECT_EQ(store.Journal(), expected);
         }

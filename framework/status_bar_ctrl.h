@@ -35,8 +35,15 @@ public:
     void SetTipText(LPCSTR text) const {
         SendMessage(SB_SETTIPTEXTA, 0, reinterpret_cast<LPARAM>(text));
     }
-    // Paints now: the text set before a blocking exchange is seen during it.
-    void UpdateWindow() const { ::UpdateWindow(m_hWnd); }
+    // Paints now and hands the drawing on to the screen: the text set before
+    // a blocking exchange is seen during it. Wine shows what a thread drew
+    // only once it looks at its queue, which a look at the queue's state
+    // does without taking or dispatching anything.
+    void UpdateWindow() const {
+        ::UpdateWindow(m_hWnd);
+        ::GdiFlush();
+        ::GetQueueStatus(QS_PAINT);
+    }
 };
 
 #endif  // _WIN32

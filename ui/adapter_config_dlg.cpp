@@ -9,7 +9,6 @@
 #include "framework/message_box.h"
 #include "net/adapter_table.h"
 #include "ui/about_dlg.h"
-#include "ui/answer_tally.h"
 #include "ui/change_address_dlg.h"
 #include "ui/high_contrast.h"
 #include "ui/resources/resource.h"
@@ -199,11 +198,8 @@ void CAdapterConfigDlg::RefreshList() {
     ShowStatus();
     // Drawn now: the exchange blocks the window.
     m_statusBar.UpdateWindow();
-    {
-        CAnswerTally tally(*table);
-        table->Refresh();
-        m_status.answeredNow = tally.Finish();
-    }
+    table->Refresh();
+    m_status.answeredNow = table->GetAnsweredCount();
     const bool complete = m_view.Rebuild(*table);
 
     // The channel has read the cards again for the discovery.

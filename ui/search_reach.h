@@ -11,8 +11,8 @@ struct SearchReach {
     // A discovery can reach some network: a socket can broadcast and a card
     // other than loopback is up with an IPv4 address.
     bool usable = false;
-    // The cards (address and netmask) whose sockets a discovery goes through:
-    // the host name's first, then the further cards.
+    // The cards (address and netmask) whose sockets a discovery goes through,
+    // in the channel's order: the host name's first.
     std::vector<InterfaceAddress> cards;
     // Why nothing can be used, as a phrase ("no network card is up with an
     // IPv4 address"); empty when usable.

@@ -1,15 +1,8 @@
 #include "ui/status_text.h"
 
-#include "net/adapter_record.h"
+#include "net/network_check.h"
 
 namespace {
-
-int PrefixLength(DWORD netmaskNetworkOrder) {
-    int bits = 0;
-    for (DWORD rest = netmaskNetworkOrder; rest; rest &= rest - 1)
-        ++bits;
-    return bits;
-}
 
 // "A", "A and B", "A, B and C".
 CString JoinCards(const std::vector<InterfaceAddress>& cards) {
@@ -30,12 +23,6 @@ CString Counted(int count, LPCSTR one, LPCSTR many) {
 }
 
 }  // namespace
-
-CString FormatCard(const InterfaceAddress& card) {
-    CString text;
-    text.Format("%s/%d", FormatIPv4(card.address).GetString(), PrefixLength(card.netmask));
-    return text;
-}
 
 CString ComposeStatusText(const StatusSummary& summary) {
     switch (summary.state) {

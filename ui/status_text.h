@@ -28,8 +28,6 @@ struct StatusSummary {
     int second = 0;
 };
 
-// "10.231.0.1/24": a card's address and the length of its netmask.
-CString FormatCard(const InterfaceAddress& card);
 // The text for the summary.
 CString ComposeStatusText(const StatusSummary& summary);
 // "172.16.0.5: <findings>": a selected row's findings, joined by "; ".

@@ -1,6 +1,7 @@
 #include "ui/adapter_config_dlg.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "app/adapter_config_app.h"
@@ -187,14 +188,13 @@ void CAdapterConfigDlg::RefreshList() {
     ClearList();
     CAdapterConfigApp* app = App();
     CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
+    m_status = StatusSummary{};
     if (!table) {
-        m_status = StatusSummary{};
         m_status.state = StatusSummary::State::kNoUsableCard;
         ShowStatus();
         return;
     }
 
-    m_status = StatusSummary{};
     ShowStatus();
     // Drawn now: the exchange blocks the window.
     m_statusBar.UpdateWindow();
@@ -234,9 +234,13 @@ void CAdapterConfigDlg::ShowStatus() {
     if (!m_statusBar.m_hWnd)
         return;
     CString text;
-    const int row = m_view.SelectedRow();
-    if (row < 0 || !m_view.RowStatusText(row, text))
-        text = ComposeStatusText(m_status);
+    try {
+        const int row = m_view.SelectedRow();
+        if (row < 0 || !m_view.RowStatusText(row, text))
+            text = ComposeStatusText(m_status);
+    } catch (const std::bad_alloc&) {
+        return;  // the bar keeps its last text; the next change tries again
+    }
     m_statusBar.SetText(text);
     // Shown on the mouse where the bar cuts the text.
     m_statusBar.SetTipText(text);

@@ -18,17 +18,7 @@ AdapterSession::~AdapterSession() {
 }
 
 bool AdapterSession::HasUsableNetwork() const {
-    const BroadcastChannel* channel = g_pBroadcastChannel;
-    if (!channel)
-        return false;
-    const bool hostNameSocket =
-        channel->socket != kInvalidSocket && channel->broadcastAddress.sin_family != 0;
-    if (!hostNameSocket && channel->GetFurtherCardCount() == 0)
-        return false;
-    // The host name may still resolve (from a hosts file) with every card
-    // down; a broadcast then reaches nobody.
-    InterfaceAddress addresses[1];
-    return Sockets().interface_addresses(addresses, 1) != 0;  // -1: cannot tell, so try
+    return g_pBroadcastChannel && g_pBroadcastChannel->CanSearch();
 }
 
 void AdapterSession::Discover(int seconds) {

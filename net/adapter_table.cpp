@@ -73,6 +73,7 @@ CAdapterTable::~CAdapterTable() {
 int CAdapterTable::Refresh(int seconds) {
     m_bFullReported = false;  // one line per exchange
     ++m_nDiscovery;
+    m_nAnswered = 0;
     return DiscoverAdapters(seconds, MergeDiscoveryReply);
 }
 
@@ -96,6 +97,10 @@ bool CAdapterTable::Upsert(const AdapterRecord& record, const InterfaceAddress* 
         *static_cast<AdapterRecord*>(CPtrList::GetAt(element.pos)) = record;  // all 32 bytes
         if (card)
             NoteCard(element, *card);
+        if (element.heard != m_nDiscovery) {
+            element.heard = m_nDiscovery;
+            ++m_nAnswered;
+        }
         return true;
     }
 
@@ -126,7 +131,9 @@ bool CAdapterTable::Upsert(const AdapterRecord& record, const InterfaceAddress* 
     const int index = static_cast<int>(m_elements.size());
     if (!m_bGap)
         Insert(key, index);
-    m_elements.push_back(Element{pos, card ? *card : InterfaceAddress{0, 0}, m_nDiscovery, -1});
+    m_elements.push_back(
+        Element{pos, card ? *card : InterfaceAddress{0, 0}, m_nDiscovery, m_nDiscovery, -1});
+    ++m_nAnswered;
     return true;
 }
 
@@ -163,7 +170,7 @@ void CAdapterTable::NoteCard(Element& element, const InterfaceAddress& card) {
             m_nFreeMoreCard = link;
             link = next;
         }
-        element = Element{element.pos, card, m_nDiscovery, -1};
+        element = Element{element.pos, card, m_nDiscovery, element.heard, -1};
         return;
     }
     const int count = CardCountIfNew(element, card);
@@ -201,6 +208,12 @@ int CAdapterTable::GetCardsAt(int index, InterfaceAddress* cards, int capacity) 
     return n;
 }
 
+bool CAdapterTable::AnsweredLastRefreshAt(int index) const {
+    return index >= 0 && index < GetCount() && IsIndexCurrent() &&
+           static_cast<size_t>(index) < m_elements.size() &&
+           m_elements[static_cast<size_t>(index)].heard == m_nDiscovery;
+}
+
 bool CAdapterTable::SyncIndex() {
     if (!m_pSlots && !Reserve(1))
         return false;
@@ -211,6 +224,7 @@ bool CAdapterTable::SyncIndex() {
         m_nKeys = 0;
         m_elements.clear();
         m_moreCards.clear();
+        m_nAnswered = 0;
         m_nFreeMoreCard = -1;
         m_bGap = false;
         m_nRemovalsSeen = GetRemovalCount();
@@ -239,7 +253,7 @@ bool CAdapterTable::SyncIndex() {
             m_bGap = true;
         if (!m_bGap && FindSlot(SuffixKey(*stored)).key == 0)
             Insert(SuffixKey(*stored), index);
-        m_elements.push_back(Element{here, {0, 0}, m_nDiscovery, -1});
+        m_elements.push_back(Element{here, {0, 0}, m_nDiscovery, 0, -1});
     }
     return true;
 }

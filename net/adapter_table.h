@@ -50,6 +50,14 @@ public:
     // 0 when none is known.
     int GetCardsAt(int index, InterfaceAddress* cards, int capacity) const;
 
+    // The adapters heard in the latest Refresh() (answers merged since count
+    // towards it): how many elements, and whether the one at `index` is among
+    // them. The table keeps adapters that have stopped answering; these tell
+    // them apart. After a removal through the list, nothing counts as heard
+    // until the next merge.
+    int GetAnsweredCount() const { return m_nAnswered; }
+    bool AnsweredLastRefreshAt(int index) const;
+
     // True when both records come from the same adapter.
     static bool IsSameAdapter(const AdapterRecord& a, const AdapterRecord& b);
 
@@ -72,6 +80,7 @@ private:
         POSITION pos;
         InterfaceAddress card;  // the first card; zero when none is known
         unsigned discovery;     // the Refresh() whose answers the cards are from
+        unsigned heard;         // the latest Refresh() that heard it; 0 for none
         int more;               // the first further card in m_moreCards; -1 for none
     };
     struct MoreCard {
@@ -101,7 +110,9 @@ private:
     unsigned long long m_nRemovalsSeen = 0;  // the list's removal count the index holds for
     bool m_bGap = false;                     // an element without a record was among them
     bool m_bFullReported = false;
-    unsigned m_nDiscovery = 0;
+    // Counts from 1, so that an element's 0 means "never heard".
+    unsigned m_nDiscovery = 1;
+    int m_nAnswered = 0;  // elements heard in discovery m_nDiscovery
 };
 
 // The process-wide table, or null when none exists.

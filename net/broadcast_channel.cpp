@@ -1,11 +1,14 @@
 #include "net/broadcast_channel.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <thread>
+
+#include "net/adapter_record.h"
 
 BroadcastChannel* g_pBroadcastChannel = nullptr;
 
@@ -32,14 +35,33 @@ sockaddr_in BroadcastDestination() {
     return destination;
 }
 
+// snprintf that may cut the text short: a reason is for reading, and a
+// long host name or error text ends it early rather than overflowing.
+void FormatText(char* text, size_t capacity, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, capacity, format, arguments);
+    va_end(arguments);
+}
+
+// "<what>: <the platform's text for the socket error just seen>".
+void NoteSocketError(const char* what, char* reason, int capacity) {
+    const int code = LastSocketError();  // before anything else can change it
+    char text[80];
+    DescribeSocketError(code, text, sizeof(text));
+    FormatText(reason, static_cast<size_t>(capacity), "%s: %s", what, text);
+}
+
 // A datagram socket that may broadcast, bound to `local` with any port. The
 // socket, or kInvalidSocket when none could be made; `bound` tells whether
-// the bind succeeded. Failures leave the usual diagnostics.
-SocketHandle OpenBoundSocket(sockaddr_in& local, bool& bound) {
+// the bind succeeded, `reason` why not. Failures leave the usual diagnostics.
+SocketHandle OpenBoundSocket(sockaddr_in& local, bool& bound, char* reason, int capacity) {
     bound = false;
     SocketHandle s = Sockets().socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == kInvalidSocket)
+    if (s == kInvalidSocket) {
+        NoteSocketError("no socket could be made", reason, capacity);
         return s;
+    }
     if (SetFlag(s, SO_BROADCAST) != 0)
         PrintDiagnostic("Can't set SO_BROADCAST option on broadcast");
     SetFlag(s, SO_REUSEADDR);
@@ -53,11 +75,22 @@ SocketHandle OpenBoundSocket(sockaddr_in& local, bool& bound) {
 
     local.sin_port = 0;
     if (Sockets().bind(s, &local) != 0) {
-        PrintDiagnostic("Can't bind on broadcast");
+        NoteSocketError("bind failed", reason, capacity);
+        // perror's form, with the socket library's error: errno says nothing
+        // about a Winsock call.
+        std::fprintf(stderr, "Can't bind on broadcast: %s\n",
+                     reason + std::strlen("bind failed: "));
         return s;
     }
     bound = true;
+    reason[0] = '\0';
     return s;
+}
+
+void Append(char* text, size_t capacity, const char* part) {
+    const size_t used = std::strlen(text);
+    if (used + 1 < capacity)
+        FormatText(text + used, capacity - used, "%s%s", used ? ", and " : "", part);
 }
 
 // Sleeps until the deadline has really passed: a platform timer may wake a
@@ -108,13 +141,22 @@ BroadcastChannel::BroadcastChannel() : socket(kInvalidSocket), m_readySocket(kIn
 
     Sockets().gethostname(hostName, sizeof(hostName));
     hostName[sizeof(hostName) - 1] = '\0';
+    m_hostStatus.hostName = true;
+    m_hostStatus.card.netmask = m_hostNetmask;
     if (ResolveAddress(hostName, localAddress) == 0) {
+        std::memcpy(&m_hostStatus.card.address, &localAddress.sin_addr, sizeof(DWORD));
         bool bound = false;
-        socket = OpenBoundSocket(localAddress, bound);
+        socket = OpenBoundSocket(localAddress, bound, m_hostStatus.reason, kReasonCapacity);
         m_bHostSocketBound = bound;
+        m_hostStatus.bound = bound;
         if (bound)
             broadcastAddress = BroadcastDestination();
+    } else {
+        FormatText(m_hostStatus.reason, sizeof(m_hostStatus.reason),
+                   "the computer's name %s has no IPv4 address", hostName);
     }
+    m_statuses[0] = m_hostStatus;
+    m_nStatuses = 1;
     RefreshCards();
 }
 
@@ -134,62 +176,92 @@ void BroadcastChannel::RefreshCards() {
         PrintDiagnostic("Can't list network cards");
         count = -1;
     }
-    if (count < 0)
-        return;  // nothing known about the cards: keep the sockets there are
+    if (count < 0) {
+        // Nothing known about the cards: keep the sockets there are.
+        m_bListRead = false;
+        m_statuses[0] = m_hostStatus;
+        m_nStatuses = 1;
+        for (int c = 0; c < m_nCards; ++c)
+            m_statuses[m_nStatuses++] = {{m_cards[c].address, m_cards[c].netmask}, false, true, ""};
+        m_statuses[m_nStatuses++] = {{0, 0}, false, false, "the network cards could not be listed"};
+        NoteWhyNoSearch();
+        return;
+    }
     std::memcpy(m_listed, listed, sizeof(InterfaceAddress) * static_cast<size_t>(count));
     m_nListed = count;
+    m_bListRead = true;
 
     // The subnets that have a socket: the host-name socket's first, since it
     // is there whatever the list says.
     InterfaceAddress served[kMostFurtherCards + 1];
     int nServed = 0;
-    if (m_bHostSocketBound) {
-        InterfaceAddress own{0, 0xFFFFFFFFu};
-        std::memcpy(&own.address, &localAddress.sin_addr, sizeof(own.address));
-        for (int i = 0; i < count; ++i) {
-            if (listed[i].address == own.address) {
-                own.netmask = listed[i].netmask;
-                break;
-            }
+    DWORD ownAddress = 0;
+    std::memcpy(&ownAddress, &localAddress.sin_addr, sizeof(ownAddress));
+    m_hostStatus.card.netmask = 0xFFFFFFFFu;
+    for (int i = 0; i < count; ++i) {
+        if (ownAddress != 0 && listed[i].address == ownAddress) {
+            m_hostStatus.card.netmask = listed[i].netmask;
+            break;
         }
-        served[nServed++] = own;
-        m_hostNetmask = own.netmask;
     }
-    auto isServed = [&](const InterfaceAddress& a) {
+    if (m_bHostSocketBound) {
+        served[nServed++] = m_hostStatus.card;
+        m_hostNetmask = m_hostStatus.card.netmask;
+    }
+    // The address of the socket that serves a subnet holding `a`; 0 for none.
+    auto servedBy = [&](const InterfaceAddress& a) -> DWORD {
         for (int k = 0; k < nServed; ++k) {
             const InterfaceAddress& s = served[k];
             if (s.address == a.address ||
                 (s.netmask == a.netmask && ((s.address ^ a.address) & s.netmask) == 0))
-                return true;
+                return s.address;
         }
-        return false;
+        return 0;
     };
 
+    // What became of each listed address; those left undecided by the
+    // first pass get a socket or a reason in the second.
+    CardStatus fates[kMostListedAddresses];
+    bool decided[kMostListedAddresses] = {};
     Card kept[kMostFurtherCards];
     int nKept = 0;
     // Sockets that stay first, so that a subnet keeps the socket it has
     // even when the platform now lists another of its addresses before it.
     for (int i = 0; i < count && nKept < kMostFurtherCards; ++i) {
-        if (isServed(listed[i]))
+        if (servedBy(listed[i]))
             continue;
         for (int c = 0; c < m_nCards; ++c) {
             if (m_cards[c].address == listed[i].address && m_cards[c].socket != kInvalidSocket) {
                 kept[nKept++] = {listed[i].address, listed[i].netmask, m_cards[c].socket};
                 m_cards[c].socket = kInvalidSocket;
                 served[nServed++] = listed[i];
+                fates[i] = {listed[i], false, true, ""};
+                decided[i] = true;
                 break;
             }
         }
     }
-    for (int i = 0; i < count && nKept < kMostFurtherCards; ++i) {
-        if (isServed(listed[i]))
+    for (int i = 0; i < count; ++i) {
+        if (decided[i])
             continue;
+        CardStatus& fate = fates[i];
+        fate = {listed[i], false, false, ""};
+        if (const DWORD by = servedBy(listed[i])) {
+            FormatText(fate.reason, sizeof(fate.reason), "its subnet has a socket already (%s)",
+                       FormatIPv4(by).GetString());
+            continue;
+        }
+        if (nKept >= kMostFurtherCards) {
+            FormatText(fate.reason, sizeof(fate.reason), "more than %d further cards",
+                       kMostFurtherCards);
+            continue;
+        }
         sockaddr_in local;
         std::memset(&local, 0, sizeof(local));
         local.sin_family = AF_INET;
         std::memcpy(&local.sin_addr, &listed[i].address, sizeof(listed[i].address));
         bool bound = false;
-        SocketHandle s = OpenBoundSocket(local, bound);
+        SocketHandle s = OpenBoundSocket(local, bound, fate.reason, sizeof(fate.reason));
         if (!bound) {
             // An unbound socket would broadcast through whichever card the
             // system picks: skip the address until the next refresh; another
@@ -198,6 +270,7 @@ void BroadcastChannel::RefreshCards() {
                 Sockets().closesocket(s);
             continue;
         }
+        fate.bound = true;
         kept[nKept++] = {listed[i].address, listed[i].netmask, s};
         served[nServed++] = listed[i];
     }
@@ -209,6 +282,60 @@ void BroadcastChannel::RefreshCards() {
     m_nCards = nKept;
     m_readySocket = kInvalidSocket;
     m_emptySockets = 0;
+    NoteCardStatuses(listed, count, fates);
+    NoteWhyNoSearch();
+}
+
+void BroadcastChannel::NoteCardStatuses(const InterfaceAddress* listed, int count,
+                                        const CardStatus* fates) {
+    m_statuses[0] = m_hostStatus;
+    m_nStatuses = 1;
+    for (int i = 0; i < count && m_nStatuses < kMostCardStatuses; ++i) {
+        // The host-name socket's own address is the first entry already.
+        if (m_bHostSocketBound && listed[i].address == m_hostStatus.card.address)
+            continue;
+        m_statuses[m_nStatuses++] = fates[i];
+    }
+}
+
+void BroadcastChannel::NoteWhyNoSearch() {
+    char* text = m_noSearchReason;
+    const size_t capacity = sizeof(m_noSearchReason);
+    text[0] = '\0';
+    if (m_bListRead && m_nListed == 0) {
+        FormatText(text, capacity, "no network card is up with an IPv4 address");
+        return;
+    }
+    if (m_bHostSocketBound || m_nCards > 0)
+        return;
+    if (!m_bListRead)
+        Append(text, capacity, "the network cards could not be listed");
+    if (m_hostStatus.card.address == 0)
+        Append(text, capacity, m_hostStatus.reason);
+    // The first card whose socket failed names the error.
+    for (int i = 0; i < m_nStatuses; ++i) {
+        const CardStatus& status = m_statuses[i];
+        if (status.bound || status.card.address == 0)
+            continue;
+        char part[kReasonCapacity + 64];
+        FormatText(part, sizeof(part), "no card could be opened for broadcasts (%s: %s)",
+                   FormatIPv4(status.card.address).GetString(), status.reason);
+        Append(text, capacity, part);
+        break;
+    }
+    if (text[0] == '\0')
+        FormatText(text, capacity, "no card could be opened for broadcasts");
+}
+
+int BroadcastChannel::GetCardStatuses(CardStatus* statuses, int capacity) const {
+    int n = 0;
+    for (; n < m_nStatuses && n < capacity; ++n)
+        statuses[n] = m_statuses[n];
+    return n;
+}
+
+bool BroadcastChannel::CanSearch() const {
+    return m_noSearchReason[0] == '\0';
 }
 
 int BroadcastChannel::GetWorkstationAddresses(InterfaceAddress* addresses, int capacity) const {

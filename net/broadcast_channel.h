@@ -65,6 +65,35 @@ public:
     int GetFurtherCardCount() const { return m_nCards; }
     const Card& GetFurtherCard(int index) const { return m_cards[index]; }
 
+    // What the channel made of each card: the host-name card (as opened,
+    // with the netmask the list gives its address), then each address the
+    // latest refresh listed, in the list's order (the host name's own address
+    // only when its socket is unbound and the address got a socket attempt of
+    // its own). When the latest list could not be read, the cards that kept
+    // their sockets follow instead, then an entry with a zero address for the
+    // list itself.
+    static constexpr int kReasonCapacity = 96;
+    struct CardStatus {
+        InterfaceAddress card;  // network order; a zero address for none
+        bool hostName;          // the socket bound to the host name's address
+        bool bound;             // its socket carries the traffic
+        // Why not, e.g. "bind failed: <error>", "its subnet has a socket
+        // already (10.231.0.1)", "more than 15 further cards"; empty when bound.
+        char reason[kReasonCapacity];
+    };
+    static constexpr int kMostCardStatuses = kMostListedAddresses + 1;
+    // Copies at most `capacity` statuses in the order above; how many.
+    int GetCardStatuses(CardStatus* statuses, int capacity) const;
+    // A search can reach someone: the host-name socket or a further card is
+    // bound, and the latest list (when it could be read) had a card up. A
+    // host name from a hosts file still resolves with every card down.
+    bool CanSearch() const;
+    // Why CanSearch() is false, e.g. "no network card is up with an IPv4
+    // address", "the network cards could not be listed, and the computer's
+    // name pellvane-ws has no IPv4 address", "no card could be opened for
+    // broadcasts (10.231.0.1: bind failed: <error>)"; empty when it can.
+    const char* GetNoSearchReason() const { return m_noSearchReason; }
+
     // The card (its address and netmask) whose socket the latest datagram
     // was received on; zero for both before the first, and after a failed
     // receive.
@@ -86,7 +115,16 @@ private:
     // The card of the socket at `index` in GatherSockets' order.
     InterfaceAddress CardOfSocket(int index) const;
 
+    // The statuses of the list's cards, and what the channel cannot search for.
+    void NoteCardStatuses(const InterfaceAddress* listed, int count, const CardStatus* fates);
+    void NoteWhyNoSearch();
+
     bool m_bHostSocketBound = false;
+    CardStatus m_hostStatus = {};
+    CardStatus m_statuses[kMostCardStatuses];
+    int m_nStatuses = 0;
+    bool m_bListRead = false;  // the latest refresh could read the list
+    char m_noSearchReason[448] = "";
     DWORD m_hostNetmask = 0xFFFFFFFFu;  // the subnet the host-name socket serves
     InterfaceAddress m_listed[kMostListedAddresses];
     int m_nListed = 0;

@@ -9,7 +9,8 @@ namespace {
 
 constexpr DWORD kWholeMask = 0xFFFFFFFFu;
 
-// The prefix length of a netmask in network order: its leading ones.
+}  // namespace
+
 int PrefixLength(DWORD netmask) {
     const BYTE* octets = reinterpret_cast<const BYTE*>(&netmask);
     int length = 0;
@@ -23,12 +24,16 @@ int PrefixLength(DWORD netmask) {
     return length;
 }
 
-}  // namespace
-
 CString FormatSubnet(const InterfaceAddress& card) {
     CString text;
     text.Format("%s/%d", FormatIPv4(card.address & card.netmask).GetString(),
                 PrefixLength(card.netmask));
+    return text;
+}
+
+CString FormatCard(const InterfaceAddress& card) {
+    CString text;
+    text.Format("%s/%d", FormatIPv4(card.address).GetString(), PrefixLength(card.netmask));
     return text;
 }
 

@@ -86,3 +86,7 @@ private:
 
 // "10.231.1.0/24": the subnet of `card`.
 CString FormatSubnet(const InterfaceAddress& card);
+// "10.231.1.5/24": the card's own address and its prefix length.
+CString FormatCard(const InterfaceAddress& card);
+// The prefix length of a netmask in network order: its leading ones.
+int PrefixLength(DWORD netmask);

@@ -2,6 +2,9 @@
 
 #include "framework/system_libraries.h"
 
+#include <cstdio>
+#include <cstring>
+
 #ifdef _WIN32
 #include <iphlpapi.h>
 
@@ -250,6 +253,35 @@ const SocketApi& RealSockets() {
 }
 void SetSocketApi(const SocketApi* api) {
     g_pSockets = api ? api : &kRealSockets;
+}
+
+int LastSocketError() {
+#ifdef _WIN32
+    return ::WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+void DescribeSocketError(int code, char* text, int capacity) {
+    if (!text || capacity <= 0)
+        return;
+#ifdef _WIN32
+    char message[160] = "";
+    DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                         static_cast<DWORD>(code), 0, message, sizeof(message), nullptr);
+    // The system's texts end in a full stop and a line break.
+    while (length > 0 && (message[length - 1] == '\r' || message[length - 1] == '\n' ||
+                          message[length - 1] == ' ' || message[length - 1] == '.'))
+        message[--length] = '\0';
+    if (length > 0)
+        std::snprintf(text, static_cast<size_t>(capacity), "%s (error %d)", message, code);
+    else
+        std::snprintf(text, static_cast<size_t>(capacity), "error %d", code);
+#else
+    std::snprintf(text, static_cast<size_t>(capacity), "%s", std::strerror(code));
+#endif
 }
 
 int StartSocketLibrary() {

@@ -65,6 +65,14 @@ const SocketApi& Sockets();
 const SocketApi& RealSockets();
 void SetSocketApi(const SocketApi* api);  // null restores the real table
 
+// The error of the socket call that failed last on this thread: Winsock's
+// own on Windows (errno says nothing there), errno elsewhere. Read it right
+// after the failing call.
+int LastSocketError();
+// The platform's text for such an error, e.g. "Cannot assign requested
+// address"; on Windows with the number, e.g. "... (error 10049)".
+void DescribeSocketError(int code, char* text, int capacity);
+
 // Socket library start and stop (Winsock 1.1 on Windows; nothing elsewhere).
 int StartSocketLibrary();
 int StopSocketLibrary();

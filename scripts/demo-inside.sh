@@ -7,18 +7,23 @@ export WINEPREFIX=$prefix WINEDEBUG=-all
 
 # Four adapters on the lab side; one is controlled by another workstation.
 # PELLVANE_DEMO_FINDING=1 adds a fifth, new from the factory on an address of
-# another subnet, and the screenshot shows its row's tip.
+# another subnet, and the screenshot shows its row's tip. PELLVANE_DEMO_EMPTY=1
+# starts no adapter at all: the status bar says what to check.
 finding=${PELLVANE_DEMO_FINDING:-0}
+empty=${PELLVANE_DEMO_EMPTY:-0}
 extra=()
 [ "$finding" = "1" ] && extra=(--adapter 192.168.0.10,00:1b:2c:10:00:05)
 sim_log=build/demo/simulator.log
-build/native/tools/adapter_sim/adapter_sim \
-  --adapter 10.231.0.21,00:1b:2c:10:00:01 \
-  --adapter 10.231.0.22,00:1b:2c:10:00:02,10.231.0.77 \
-  --adapter 10.231.0.23,00:1b:2c:10:00:03 \
-  --adapter 10.231.0.24,00:1b:2c:10:00:04 \
-  "${extra[@]}" --lifetime 3600 --log "$sim_log" &
-sim_pid=$!
+sim_pid=""
+if [ "$empty" != "1" ]; then
+  build/native/tools/adapter_sim/adapter_sim \
+    --adapter 10.231.0.21,00:1b:2c:10:00:01 \
+    --adapter 10.231.0.22,00:1b:2c:10:00:02,10.231.0.77 \
+    --adapter 10.231.0.23,00:1b:2c:10:00:03 \
+    --adapter 10.231.0.24,00:1b:2c:10:00:04 \
+    "${extra[@]}" --lifetime 3600 --log "$sim_log" &
+  sim_pid=$!
+fi
 
 # PELLVANE_DPI shows the window scaled (144 = 150 %, 192 = 200 %): Wine takes
 # the DPI from the registry when a program starts. The prefix is the tests'
@@ -39,7 +44,7 @@ if [ -n "${PELLVANE_DPI:-}" ]; then
   }
   wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$PELLVANE_DPI" /f >>build/demo/dpi.txt 2>&1 </dev/null
 fi
-trap 'kill $sim_pid 2>/dev/null || true; restore_dpi' EXIT
+trap '[ -z "$sim_pid" ] || kill $sim_pid 2>/dev/null || true; restore_dpi' EXIT
 sleep 0.5
 
 title="Configuration of Tessik/AD"
@@ -53,6 +58,7 @@ wine build/windows/app/Pellvane.exe >build/demo/wine.log 2>&1 </dev/null &
 app_pid=$!
 shot=$PWD/build/demo/pellvane${PELLVANE_DPI:+-${PELLVANE_DPI}dpi}.png
 [ "$finding" = "1" ] && shot=${shot%.png}-finding.png
+[ "$empty" = "1" ] && shot=${shot%.png}-empty.png
 for _ in $(seq 150); do
   if ! kill -0 $app_pid 2>/dev/null; then
     wait $app_pid && rc=0 || rc=$?
@@ -64,11 +70,14 @@ for _ in $(seq 150); do
     if [ "$finding" = "1" ]; then
       # The mouse on the fifth row (at 100 %) until its tip shows; the shot
       # is cut to the window.
-      xdotool mousemove --window "$win" 80 215
+      xdotool mousemove --window "$win" 80 223
       for _ in $(seq 50); do
         xdotool search --onlyvisible --class tooltips_class32 >/dev/null 2>&1 && break
         sleep 0.1
       done
+      eval "$(xdotool getwindowgeometry --shell "$win")"
+      import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
+    elif [ "$empty" = "1" ]; then
       eval "$(xdotool getwindowgeometry --shell "$win")"
       import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$shot"
     else

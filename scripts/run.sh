@@ -8,7 +8,9 @@
 # PELLVANE_DPI=144 scripts/run.sh shows the window at 150 % (192: 200 %); the
 # screenshot is then build/demo/pellvane-144dpi.png. PELLVANE_DEMO_FINDING=1
 # adds an adapter on an address of another subnet and shows its row's tip
-# (build/demo/pellvane-finding.png, cut to the window).
+# (build/demo/pellvane-finding.png, cut to the window); PELLVANE_DEMO_EMPTY=1
+# lets no adapter answer, and the status bar says what to check
+# (build/demo/pellvane-empty.png, cut to the window).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

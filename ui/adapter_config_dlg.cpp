@@ -11,60 +11,17 @@
 #include "net/adapter_table.h"
 #include "ui/about_dlg.h"
 #include "ui/change_address_dlg.h"
+#include "ui/high_contrast.h"
 #include "ui/resources/resource.h"
+#include "ui/search_reach.h"
 
 namespace {
 
-constexpr COLORREF kListText = RGB(0, 0, 0);
-constexpr COLORREF kListTextBackground = RGB(184, 176, 160);
-constexpr COLORREF kListBackground = RGB(196, 196, 196);
 constexpr COLORREF kLabelText = RGB(0, 0, 96);
 constexpr COLORREF kHostText = RGB(0, 96, 0);
-// A row whose adapter has a network finding: dark red, legible on the
-// list's background.
-constexpr COLORREF kFindingText = RGB(160, 0, 0);
-// LVFI_SUBSTRING (newer than the headers here) asks for what LVFI_PARTIAL does.
-constexpr UINT kFindSubstring = 0x0004;
-constexpr DWORD kListExtendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINEHOT;
 
 CAdapterConfigApp* App() {
     return static_cast<CAdapterConfigApp*>(AfxGetApp());
-}
-
-// The manifest declares the program DPI-aware, so the platform scales its
-// dialog units and fonts but nothing it sizes in pixels: widths given for
-// 96 DPI widen with the screen's DPI above that, or the texts would be cut.
-int ScaledForScreen(int pixelsAt96) {
-    HDC dc = ::GetDC(nullptr);
-    int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSX) : 96;
-    if (dc)
-        ::ReleaseDC(nullptr, dc);
-    return dpi > 96 ? ::MulDiv(pixelsAt96, dpi, 96) : pixelsAt96;
-}
-
-// The text a find request seeks, in the program's code page. False when a
-// UTF-16 request holds a character the code page lacks: no row's text can
-// hold it either, and a substitute character must not match by accident.
-bool SoughtText(const NMHDR* header, CString& sought) {
-    if (header->code == LVN_ODFINDITEMA) {
-        LPCSTR text = reinterpret_cast<const NMLVFINDITEMA*>(header)->lvfi.psz;
-        sought = text ? text : "";
-        return true;
-    }
-    LPCWSTR wide = reinterpret_cast<const NMLVFINDITEMW*>(header)->lvfi.psz;
-    if (!wide || !wide[0]) {
-        sought.Empty();
-        return true;
-    }
-    BOOL substituted = FALSE;
-    int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr,
-                                     &substituted);
-    if (size <= 1 || substituted)
-        return false;
-    int written = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1,
-                                        sought.GetBuffer(size - 1), size, nullptr, &substituted);
-    sought.ReleaseBuffer(written > 0 ? written - 1 : 0);
-    return written > 0 && !substituted;
 }
 
 }  // namespace
@@ -101,15 +58,9 @@ BOOL CAdapterConfigDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    m_list.InsertColumn(0, "IP Address", LVCFMT_CENTER, ScaledForScreen(120));
-    m_list.InsertColumn(1, "MAC Address", LVCFMT_CENTER, ScaledForScreen(120));
-    m_list.InsertColumn(2, "Status", LVCFMT_CENTER, ScaledForScreen(200));
-    m_list.SetExtendedStyle(m_list.GetExtendedStyle() | kListExtendedStyles);
-    m_list.SetTextColor(kListText);
-    m_list.SetTextBkColor(kListTextBackground);
-    m_list.SetBkColor(kListBackground);
-    m_rowTip.Attach(m_list.m_hWnd,
-                    [this](int row, CString& text) { return RowFindings(row, text); });
+    m_bHighContrast = IsHighContrastOn();
+    m_view.Attach(m_list.m_hWnd, m_bHighContrast);
+    AddStatusBar();
 
     for (int id : {IDC_LABEL_SYSTEM1, IDC_LABEL_SYSTEM2, IDC_HOST_SYSTEM1, IDC_HOST_SYSTEM2})
         GetDlgItem(id).SetFont(m_font, TRUE);
@@ -166,7 +117,7 @@ bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
         return false;
     switch (header->code) {
         case NM_CUSTOMDRAW:
-            result = OnCustomDrawList(header);
+            result = m_view.OnCustomDraw(header);
             return true;
         case LVN_GETDISPINFOA:
         case LVN_GETDISPINFOW:
@@ -174,6 +125,11 @@ bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
             return true;
         case LVN_ITEMCHANGED:
             result = OnItemChangedList(header);
+            return true;
+        case LVN_ODSTATECHANGED:
+            // A range of rows selected at once (Shift with a click or a key).
+            ShowStatus();
+            result = 0;
             return true;
         case NM_DBLCLK:
             result = OnDblClkList(header);
@@ -183,7 +139,7 @@ bool CAdapterConfigDlg::OnNotify(NMHDR* header, LRESULT& result) {
             return true;
         case LVN_ODFINDITEMA:
         case LVN_ODFINDITEMW:
-            result = OnFindItemList(header);
+            result = m_view.OnFindItem(header);
             return true;
         default:
             return false;
@@ -201,7 +157,7 @@ void CAdapterConfigDlg::OnSetIpAddress() {
 }
 
 void CAdapterConfigDlg::OpenChangeAddressDialog(int row) {
-    const AdapterRow* data = RowData(row);
+    const AdapterRow* data = m_view.Row(row);
     if (!data)
         return;
     SelectedAdapter adapter{row, data->m_nTableIndex, CString(), CString()};
@@ -212,12 +168,12 @@ void CAdapterConfigDlg::OpenChangeAddressDialog(int row) {
     // A change the adapter confirmed reaches the row however the dialog
     // ended; moving the text in needs no memory. The row's MAC and status
     // stay as the last discovery reported them.
-    if (dialog.m_bChanged != 1 || row >= static_cast<int>(m_rows.size()))
+    if (dialog.m_bChanged != 1)
         return;
-    m_rows[row].m_strChangedIp = std::move(dialog.m_strIpAddress);
     // The new address may end a finding of another row, or make one.
-    CheckNetwork();
-    m_list.RedrawItems(0, static_cast<int>(m_rows.size()) - 1);
+    m_view.ShowChangedAddress(row, std::move(dialog.m_strIpAddress));
+    m_status.withFindings = m_view.CountRowsWithFindings();
+    ShowStatus();
 }
 
 void CAdapterConfigDlg::OnUseSystem1() {
@@ -232,31 +188,37 @@ void CAdapterConfigDlg::RefreshList() {
     ClearList();
     CAdapterConfigApp* app = App();
     CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
-    if (!table)
+    m_status = StatusSummary{};
+    if (!table) {
+        m_status.state = StatusSummary::State::kNoUsableCard;
+        ShowStatus();
         return;
+    }
 
+    ShowStatus();
+    // Drawn now: the exchange blocks the window.
+    m_statusBar.UpdateWindow();
     table->Refresh();
-    // The list holds nothing per row (owner data): it asks for each cell as
-    // it draws, so tens of thousands of adapters cost it no memory and no
-    // time, and the rows here are what is left, one allocation for all.
-    bool outOfMemory = false;
-    try {
-        m_rows.reserve(static_cast<size_t>(table->GetCount()));
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-    }
-    // One walk by position: looking each row up by index from the head
-    // would cost the square of the table. It stops at the reserved count, so
-    // that no row can need memory of its own.
-    POSITION pos = outOfMemory ? nullptr : table->GetHeadPosition();
-    for (int i = 0; pos && m_rows.size() < m_rows.capacity(); ++i) {
-        if (const auto* record = static_cast<const AdapterRecord*>(table->GetNext(pos)))
-            m_rows.push_back(AdapterRow{record, i, CString()});
-    }
-    CheckNetwork();
-    m_list.SetItemCount(static_cast<int>(m_rows.size()));
+    m_status.answeredNow = table->GetAnsweredCount();
+    const bool complete = m_view.Rebuild(*table);
+
+    // The channel has read the cards again for the discovery.
+    SearchReach reach = ReadSearchReach();
+    m_status.state =
+        reach.usable ? StatusSummary::State::kSearched : StatusSummary::State::kNoUsableCard;
+    m_status.cards = std::move(reach.cards);
+    m_status.reason = std::move(reach.reason);
+    m_status.listed = m_view.GetRowCount();
+    m_status.withFindings = m_view.CountRowsWithFindings();
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    m_status.hour = now.wHour;
+    m_status.minute = now.wMinute;
+    m_status.second = now.wSecond;
+    ShowStatus();
+
     m_list.SetFocus();
-    if (outOfMemory)
+    if (!complete)
         AfxMessageBox("There was not enough memory to list the adapters.");
 }
 
@@ -265,130 +227,67 @@ void CAdapterConfigDlg::ClearList() {
 }
 
 void CAdapterConfigDlg::FreeRowData() {
-    // The list first, so that it never asks for a row that has gone.
-    m_list.DeleteAllItems();
-    std::vector<AdapterRow>().swap(m_rows);
-    m_pNetworkCheck.reset();
+    m_view.Clear();
 }
 
-void CAdapterConfigDlg::CheckNetwork() {
-    CAdapterConfigApp* app = App();
-    CAdapterTable* table = app ? app->m_pAdapterTable : nullptr;
-    // Without memory for it the rows are drawn as they always were.
-    m_pNetworkCheck.reset(table ? new (std::nothrow) CNetworkCheck(*table) : nullptr);
-}
-
-bool CAdapterConfigDlg::RowFindings(int row, CString& text) const {
-    const AdapterRow* data = RowData(row);
-    if (!data || !m_pNetworkCheck)
-        return false;
+void CAdapterConfigDlg::ShowStatus() {
+    if (!m_statusBar.m_hWnd)
+        return;
+    CString text;
     try {
-        AdapterFindings findings = m_pNetworkCheck->Check(data->m_nTableIndex);
-        if (!findings.Any())
-            return false;
-        text = m_pNetworkCheck->DescribeAll(findings, "\n");
+        const int row = m_view.SelectedRow();
+        if (row < 0 || !m_view.RowStatusText(row, text))
+            text = ComposeStatusText(m_status);
     } catch (const std::bad_alloc&) {
-        return false;
+        return;  // the bar keeps its last text; the next change tries again
     }
-    return true;
+    m_statusBar.SetText(text);
+    // Shown on the mouse where the bar cuts the text.
+    m_statusBar.SetTipText(text);
 }
 
-LRESULT CAdapterConfigDlg::OnCustomDrawList(NMHDR* header) {
-    auto* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(header);
-    switch (draw->nmcd.dwDrawStage) {
-        case CDDS_PREPAINT:
-            return CDRF_NOTIFYITEMDRAW;
-        case CDDS_ITEMPREPAINT: {
-            const AdapterRow* data = RowData(static_cast<int>(draw->nmcd.dwItemSpec));
-            if (!data || !m_pNetworkCheck || !m_pNetworkCheck->Check(data->m_nTableIndex).Any())
-                return CDRF_DODEFAULT;
-            draw->clrText = kFindingText;
-            return CDRF_NEWFONT;
-        }
-        default:
-            return CDRF_DODEFAULT;
-    }
+void CAdapterConfigDlg::AddStatusBar() {
+    if (!m_statusBar.Create(m_hWnd, IDC_STATUS_BAR))
+        return;  // the window works as before, without it
+    RECT window = {};
+    ::GetWindowRect(m_hWnd, &window);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left,
+                   window.bottom - window.top + m_statusBar.GetHeight(),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-const AdapterRow* CAdapterConfigDlg::RowData(int row) const {
-    if (row < 0 || row >= static_cast<int>(m_rows.size()))
-        return nullptr;
-    return &m_rows[row];
+void CAdapterConfigDlg::ReadHighContrast(bool coloursChanged) {
+    const bool on = IsHighContrastOn();
+    if (on == m_bHighContrast && !coloursChanged)
+        return;
+    m_bHighContrast = on;
+    m_view.SetHighContrast(on);
+    // The labels and fields ask for their colours again.
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CAdapterConfigDlg::CopySelectedAddress(int systemNumber) {
     int target = systemNumber == 1 ? IDC_HOST_SYSTEM1 : IDC_HOST_SYSTEM2;
     CString ip;
-    if (const AdapterRow* row = RowData(m_nSelectedRow); row && row->GetText(0, ip))
+    if (const AdapterRow* row = m_view.Row(m_nSelectedRow); row && row->GetText(0, ip))
         SetDlgItemText(target, ip);
 }
 
 LRESULT CAdapterConfigDlg::OnGetDispInfoList(NMHDR* header) {
-    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
-    LVITEMA& item = info->item;
-    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
-        return 0;
-    item.pszText[0] = '\0';
-    if (header->code == LVN_GETDISPINFOW)
-        reinterpret_cast<LPWSTR>(item.pszText)[0] = L'\0';
-    const AdapterRow* row = RowData(item.iItem);
-    CString text;
-    try {
-        if (!row || !row->GetText(item.iSubItem, text))
-            return 0;
-    } catch (const std::bad_alloc&) {
-        return 0;  // the cell stays empty; it is asked for again at the next paint
-    }
-    if (header->code == LVN_GETDISPINFOW) {
-        // A list that asks in UTF-16 gets the same text, converted.
-        auto* wide = reinterpret_cast<LPWSTR>(item.pszText);
-        if (!::MultiByteToWideChar(CP_ACP, 0, text, -1, wide, item.cchTextMax))
-            wide[item.cchTextMax - 1] = L'\0';
-    } else {
-        ::lstrcpynA(item.pszText, text, item.cchTextMax);
-    }
-    return 0;
-}
-
-// The list asks its owner to find a row, above all for the characters typed
-// into it, and selects the row answered; this searches as a list with items
-// of its own does. An unanswered request reads as row 0, which would move the
-// selection and the tracked row there on any key; -1 (no match) moves
-// nothing. The list's key search asks for a prefix from the row after the
-// focused one (from the focused one for a longer text), wrapping around.
-LRESULT CAdapterConfigDlg::OnFindItemList(NMHDR* header) {
-    const auto* find = reinterpret_cast<const NMLVFINDITEMA*>(header);
-    const UINT flags = find->lvfi.flags;
-    // Wine's key search sends LVFI_PARTIAL without LVFI_STRING. The rows have
-    // no item data or positions of their own to be found by.
-    const bool prefix = (flags & (LVFI_PARTIAL | kFindSubstring)) != 0;
-    if (!prefix && !(flags & LVFI_STRING))
-        return -1;
-    const int count = static_cast<int>(m_rows.size());
-    const int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
-    const int searched = (flags & LVFI_WRAP) ? count : count - start;
-    try {
-        CString sought;
-        if (!SoughtText(header, sought))
-            return -1;
-        for (int i = 0; i < searched; ++i) {
-            int row = (start + i) % count;
-            if (m_rows[row].IpTextMatches(sought, prefix))
-                return row;
-        }
-    } catch (const std::bad_alloc&) {
-        // Found nothing: the selection stays where the user put it.
-    }
-    return -1;
+    return m_view.OnGetDispInfo(header);
 }
 
 LRESULT CAdapterConfigDlg::OnItemChangedList(NMHDR* header) {
     // An owner-data list reports a change to every row at once (deselecting
     // all, emptying) as item -1; such a change tracks no row and keeps the
     // tracked one, as a list with items of its own never reports it.
-    int item = reinterpret_cast<NMLISTVIEW*>(header)->iItem;
-    if (item >= 0)
-        m_nSelectedRow = item;
+    const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+    if (change->iItem >= 0)
+        m_nSelectedRow = change->iItem;
+    // Selected or focused by the mouse or a key: the bar follows the row.
+    if ((change->uChanged & LVIF_STATE) &&
+        ((change->uOldState ^ change->uNewState) & (LVIS_SELECTED | LVIS_FOCUSED)))
+        ShowStatus();
     return 0;
 }
 
@@ -470,6 +369,8 @@ void CAdapterConfigDlg::OnOK() {
 HBRUSH CAdapterConfigDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
     HBRUSH brush = CDialog::OnCtlColor(dc, control, kind);
     int id = ::GetDlgCtrlID(control);
+    if (m_bHighContrast)
+        return brush;  // the system's colours, as every other control's
     if (kind == CTLCOLOR_STATIC && (id == IDC_LABEL_SYSTEM1 || id == IDC_LABEL_SYSTEM2))
         ::SetTextColor(dc, kLabelText);
     else if (kind == CTLCOLOR_EDIT && (id == IDC_HOST_SYSTEM1 || id == IDC_HOST_SYSTEM2))
@@ -520,6 +421,19 @@ bool CAdapterConfigDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
             return true;
         case WM_CONTEXTMENU:
             return OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+        case WM_SIZE:
+            // The bar keeps to the bottom edge.
+            m_statusBar.SendMessage(WM_SIZE, wParam, lParam);
+            return false;
+        case WM_SYSCOLORCHANGE:
+            // Common controls learn of new system colours from their parent.
+            m_list.SendMessage(message, wParam, lParam);
+            m_statusBar.SendMessage(message, wParam, lParam);
+            ReadHighContrast(true);
+            return false;
+        case WM_SETTINGCHANGE:
+            ReadHighContrast(false);
+            return false;
         default:
             return false;
     }
@@ -557,8 +471,7 @@ HICON CAdapterConfigDlg::OnQueryDragIcon() const {
 }
 
 void CAdapterConfigDlg::OnDestroy() {
-    m_rowTip.Detach();
     // Before the list goes, so that it asks for no row that has gone.
-    FreeRowData();
+    m_view.Detach();
     CDialog::OnDestroy();
 }

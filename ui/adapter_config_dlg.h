@@ -3,15 +3,12 @@
 // an adapter's address, and save.
 #pragma once
 
-#include <memory>
-#include <vector>
-
 #include "framework/dialog.h"
 #include "framework/font.h"
 #include "framework/list_ctrl.h"
-#include "net/network_check.h"
-#include "ui/adapter_row.h"
-#include "ui/row_tip.h"
+#include "framework/status_bar_ctrl.h"
+#include "ui/adapter_list_view.h"
+#include "ui/status_text.h"
 
 class CAdapterConfigDlg : public CDialog {
 public:
@@ -32,6 +29,9 @@ public:
     CString m_strInitialHost[3];  // [1] and [2], copied from the application at construction
     CListCtrl m_list;
     HICON m_hIcon = nullptr;
+    // Along the bottom: what the latest discovery found, or the selected
+    // row's findings.
+    CStatusBarCtrl m_statusBar;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -56,23 +56,23 @@ private:
     LRESULT OnItemChangedList(NMHDR* header);
     LRESULT OnDblClkList(NMHDR* header);
     LRESULT OnRClickList(NMHDR* header);
-    // The row whose IP text the list's find request matches, or -1.
-    LRESULT OnFindItemList(NMHDR* header);
     bool OnContextMenu(HWND window, LPARAM position);
     // The row menu with its top-left corner at `screenPoint`; its command
     // comes back to this window.
     void ShowListMenu(POINT screenPoint);
-    const AdapterRow* RowData(int row) const;
-    // Draws a row with a network finding in its own text colour.
-    LRESULT OnCustomDrawList(NMHDR* header);
-    // The row's network findings, one per line; false when it has none.
-    bool RowFindings(int row, CString& text) const;
-    // Checks the rows against the table as it is now.
-    void CheckNetwork();
-    std::unique_ptr<CNetworkCheck> m_pNetworkCheck;  // null when there is no table
-    CRowTip m_rowTip;
-    // The rows in list order; the list holds only their count.
-    std::vector<AdapterRow> m_rows;
+    // Puts the status bar along the bottom; the window grows by its height,
+    // so that every other control keeps its place and size.
+    void AddStatusBar();
+    // The selected row's findings, else the summary.
+    void ShowStatus();
+    // Follows the system's high-contrast mode; with `coloursChanged` the
+    // colours are set again even if the mode stayed.
+    void ReadHighContrast(bool coloursChanged);
+    // The list's rows and how they are shown.
+    CAdapterListView m_view;
+    // What the latest discovery found, for the status bar.
+    StatusSummary m_status;
+    bool m_bHighContrast = false;
     // Saves both systems; false (after a notice naming what was not saved
     // and what was) when either did not reach every store.
     bool SaveBothSystems(const CString& host1, const CString& host2);

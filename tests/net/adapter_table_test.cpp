@@ -338,6 +338,7 @@ TEST_F(AdapterTableTest, EachAdapterKeepsEveryCardItAnsweredThrough) {
     EXPECT_EQ(CardsAt(table, 0), std::vector<DWORD>{first});
     EXPECT_EQ(CardsAt(table, 1), std::vector<DWORD>{other});
     EXPECT_EQ(CardsAt(table, 2), (std::vector<DWORD>{first, other}));
+    EXPECT_EQ(table.GetAnsweredCount(), 3);
     InterfaceAddress card;
     ASSERT_EQ(table.GetCardsAt(1, &card, 1), 1);
     EXPECT_EQ(card.netmask, Ip(255, 255, 255, 0));
@@ -351,6 +352,15 @@ TEST_F(AdapterTableTest, EachAdapterKeepsEveryCardItAnsweredThrough) {
     EXPECT_EQ(CardsAt(table, 0), std::vector<DWORD>{first});
     EXPECT_EQ(CardsAt(table, 1), std::vector<DWORD>{other});
     EXPECT_EQ(CardsAt(table, 3), std::vector<DWORD>{});
+    // Heard now: C in the exchange, B merged after it; A is only listed.
+    EXPECT_EQ(table.GetAnsweredCount(), 2);
+    EXPECT_FALSE(table.AnsweredLastRefreshAt(0));
+    EXPECT_TRUE(table.AnsweredLastRefreshAt(1));
+    EXPECT_TRUE(table.AnsweredLastRefreshAt(2));
+    EXPECT_FALSE(table.AnsweredLastRefreshAt(3));
+    table.Refresh(0);
+    EXPECT_EQ(table.GetAnsweredCount(), 0);
+    EXPECT_FALSE(table.AnsweredLastRefreshAt(2));
 }
 
 // --- The network check ---

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "net/network_check.h"
 #include "tests/net/fake_sockets.h"
 
 namespace {
@@ -59,6 +60,22 @@ void ExpectDiagnostic(const std::string& captured, const std::string& message) {
     ASSERT_FALSE(captured.empty());
     EXPECT_EQ(captured.back(), '\n') << captured;
     EXPECT_EQ(captured.find('\n'), captured.size() - 1) << captured;
+}
+
+// "10.231.0.1/24 (host name): bound" for each card, "-" for no address.
+std::vector<std::string> CardFates(const BroadcastChannel& channel) {
+    BroadcastChannel::CardStatus statuses[BroadcastChannel::kMostCardStatuses];
+    const int count = channel.GetCardStatuses(statuses, BroadcastChannel::kMostCardStatuses);
+    std::vector<std::string> fates;
+    for (int i = 0; i < count; ++i) {
+        const BroadcastChannel::CardStatus& s = statuses[i];
+        std::string text = s.card.address ? FormatCard(s.card).GetString() : "-";
+        text += std::string(s.hostName ? " (host name)" : "") + ": ";
+        text += s.bound ? "bound" : s.reason;
+        EXPECT_EQ(s.bound, s.reason[0] == '\0') << text;
+        fates.push_back(text);
+    }
+    return fates;
 }
 
 TEST_F(ChannelTest, ResolveAddressWithTheRealResolver) {
@@ -162,6 +179,11 @@ TEST_F(ChannelTest, FailedSocketCreationStopsTheSequence) {
     EXPECT_TRUE(fake.options.empty());
     EXPECT_TRUE(fake.binds.empty());
     EXPECT_TRUE(IsAllZero(g_pBroadcastChannel->broadcastAddress));
+    char error[80];
+    DescribeSocketError(FakeSockets::kSocketError, error, sizeof(error));
+    EXPECT_EQ(CardFates(*g_pBroadcastChannel),
+              std::vector<std::string>{"10.231.0.1/32 (host name): no socket could be made: " +
+                                       std::string(error)});
 }
 
 TEST_F(ChannelTest, BroadcastOptionFailureIsReportedAndTheSequenceGoesOn) {
@@ -434,6 +456,129 @@ TEST_F(ChannelTest, UnboundHostNameSocketIsNeitherWaitedOnNorRead) {
     EXPECT_EQ(channel->DiscardPending(10), 0);
     EXPECT_EQ(fake.waitedOn.count(FakeSockets::kSocket), 0u);
     EXPECT_EQ(fake.receivedFrom.count(FakeSockets::kSocket), 0u);
+}
+
+// Each card's fate, and whether the channel can search at all (and why not).
+TEST_F(ChannelTest, TheFateOfEachCardIsRecorded) {
+    const Bytes own = {10, 231, 0, 1};
+    char error[80];
+    DescribeSocketError(FakeSockets::kSocketError, error, sizeof(error));
+    const std::string bindFailed = std::string("bind failed: ") + error;
+    const struct Case {
+        const char* name;
+        bool hostResolves;
+        std::vector<Bytes> addresses, refused;
+        bool listFails, laterListFails;
+        std::vector<std::string> fates;
+        const char* noSearch;  // "" when it can search
+    } cases[] = {
+        {"bound, same subnet, a second segment",
+         true,
+         {own, {10, 231, 0, 2}, {10, 232, 0, 1}},
+         {},
+         false,
+         false,
+         {"10.231.0.1/24 (host name): bound",
+          "10.231.0.2/24: its subnet has a socket already (10.231.0.1)", "10.232.0.1/24: bound"},
+         ""},
+        {"a bind fails",
+         true,
+         {own, {10, 233, 0, 1}},
+         {{10, 233, 0, 1}},
+         false,
+         false,
+         {"10.231.0.1/24 (host name): bound", "10.233.0.1/24: " + bindFailed},
+         ""},
+        {"every bind fails",
+         true,
+         {own},
+         {own},
+         false,
+         false,
+         {"10.231.0.1/24 (host name): " + bindFailed, "10.231.0.1/24: " + bindFailed},
+         "no card could be opened for broadcasts (10.231.0.1: bind failed: "},
+        {"host name from a hosts file, no card up",
+         true,
+         {},
+         {},
+         false,
+         false,
+         {"10.231.0.1/32 (host name): bound"},
+         "no network card is up with an IPv4 address"},
+        {"host name unresolvable, no card up",
+         false,
+         {},
+         {},
+         false,
+         false,
+         {"- (host name): the computer's name lonely-ws has no IPv4 address"},
+         "no network card is up with an IPv4 address"},
+        {"host name unresolvable, no list",
+         false,
+         {},
+         {},
+         true,
+         false,
+         {"- (host name): the computer's name lonely-ws has no IPv4 address",
+          "-: the network cards could not be listed"},
+         "the network cards could not be listed, and the computer's name lonely-ws has no IPv4 "
+         "address"},
+        {"host name unresolvable, a card bound",
+         false,
+         {{10, 232, 0, 1}},
+         {},
+         false,
+         false,
+         {"- (host name): the computer's name lonely-ws has no IPv4 address",
+          "10.232.0.1/24: bound"},
+         ""},
+        // The sockets there are stay, and say so.
+        {"no list at a refresh",
+         true,
+         {own, {10, 232, 0, 1}},
+         {},
+         false,
+         true,
+         {"10.231.0.1/24 (host name): bound", "10.232.0.1/24: bound",
+          "-: the network cards could not be listed"},
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSockets fake;
+        fake.hostName = "lonely-ws";
+        if (c.hostResolves)
+            fake.lookupAddress = own;
+        fake.interfaceAddresses = c.addresses;
+        fake.refusedBinds = c.refused;
+        fake.interfaceListFails = c.listFails;
+        CaptureStderr();
+        OpenChannel();
+        fake.interfaceListFails = c.listFails || c.laterListFails;
+        g_pBroadcastChannel->RefreshCards();
+        const std::string diagnostics = GetCapturedStderr();
+        if (!c.refused.empty()) {
+            EXPECT_EQ(diagnostics.rfind("Can't bind on broadcast: " + std::string(error) + "\n", 0),
+                      0u)
+                << diagnostics;
+        }
+        EXPECT_EQ(CardFates(*g_pBroadcastChannel), c.fates);
+        const std::string noSearch = g_pBroadcastChannel->GetNoSearchReason();
+        EXPECT_EQ(noSearch.rfind(c.noSearch, 0), 0u) << noSearch;
+        EXPECT_EQ(noSearch.empty(), !*c.noSearch) << noSearch;
+        EXPECT_EQ(g_pBroadcastChannel->CanSearch(), !*c.noSearch);
+        CloseChannel();
+    }
+
+    // Subnets beyond the sockets there are go unused, and say why.
+    FakeSockets fake;
+    for (int i = 0; i < BroadcastChannel::kMostFurtherCards + 2; ++i)
+        fake.interfaceAddresses.push_back({10, static_cast<unsigned char>(i), 0, 1});
+    OpenChannel();
+    const std::vector<std::string> fates = CardFates(*g_pBroadcastChannel);
+    ASSERT_EQ(fates.size(), 1u + BroadcastChannel::kMostFurtherCards + 2);
+    EXPECT_EQ(fates[BroadcastChannel::kMostFurtherCards], "10.14.0.1/24: bound");
+    EXPECT_EQ(fates.back(), "10.16.0.1/24: more than 15 further cards");
 }
 
 TEST_F(ChannelTest, CardsAreUsedWhenTheHostNameDoesNotResolve) {

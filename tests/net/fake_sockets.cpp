@@ -1,5 +1,6 @@
 #include "tests/net/fake_sockets.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -41,6 +42,15 @@ const hostent* FakeGetHostByName(const char* name) {
     return &g_host;
 }
 
+// As the platform leaves it for LastSocketError.
+void SetSocketError(int code) {
+#ifdef _WIN32
+    ::WSASetLastError(code);
+#else
+    errno = code;
+#endif
+}
+
 // Dotted addresses are parsed by the real library: the fake only replaces
 // what touches the network or the machine's configuration.
 unsigned long FakeInetAddr(const char* text) {
@@ -50,8 +60,10 @@ unsigned long FakeInetAddr(const char* text) {
 SocketHandle FakeSocket(int, int, int) {
     ++g_pFake->socketCalls;
     SocketHandle s = g_pFake->socketResult;
-    if (s == kInvalidSocket)
+    if (s == kInvalidSocket) {
+        SetSocketError(g_pFake->socketError);
         return s;
+    }
     while (g_pFake->m_open.count(s))
         ++s;
     g_pFake->m_open.insert(s);
@@ -70,11 +82,16 @@ int FakeSetSockOpt(SocketHandle, int level, int name, const void* value, int len
 
 int FakeBind(SocketHandle s, const sockaddr_in* address) {
     g_pFake->binds.push_back(*address);
-    for (const auto& refused : g_pFake->refusedBinds)
-        if (AddressBytes(*address) == refused)
+    for (const auto& refused : g_pFake->refusedBinds) {
+        if (AddressBytes(*address) == refused) {
+            SetSocketError(g_pFake->socketError);
             return -1;
+        }
+    }
     if (g_pFake->bindResult == 0)
         g_pFake->m_bound.insert(s);
+    else
+        SetSocketError(g_pFake->socketError);
     return g_pFake->bindResult;
 }
 

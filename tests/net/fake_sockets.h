@@ -45,6 +45,9 @@ public:
     std::set<int> failingOptions;  // setsockopt fails for these option names
     int largestReceiveBuffer = 0;  // SO_RCVBUF above it fails; 0: no limit
     int bindResult = 0;
+    // The socket error a failing bind or socket call leaves (LastSocketError).
+    static constexpr int kSocketError = 10049;
+    int socketError = kSocketError;
     bool sendFails = false;
     // Datagrams the socket kSocket receives, oldest first. A wait finds one at
     // once; with none queued it takes its whole time and reports a time-out.

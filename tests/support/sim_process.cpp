@@ -27,9 +27,9 @@ extern char** environ;
 #error "PELLVANE_ADAPTER_SIM_PATH must name the adapter_sim program"
 #endif
 #if !defined(PELLVANE_SEGMENT_SIM_PATH) || !defined(PELLVANE_LAB_SEGMENT_SCRIPT) || \
-    !defined(PELLVANE_LAB_SECOND_ADDRESS_SCRIPT)
+    !defined(PELLVANE_LAB_SECOND_ADDRESS_SCRIPT) || !defined(PELLVANE_LAB_NO_ADDRESS_SCRIPT)
 #error \
-    "PELLVANE_SEGMENT_SIM_PATH, PELLVANE_LAB_SEGMENT_SCRIPT and PELLVANE_LAB_SECOND_ADDRESS_SCRIPT must name the scripted simulator's programs"
+    "PELLVANE_SEGMENT_SIM_PATH and the PELLVANE_LAB_*_SCRIPT definitions must name the scripted simulator's programs"
 #endif
 
 namespace fs = std::filesystem;
@@ -107,6 +107,10 @@ bool SimulatorProcess::StartBesideSecondAddress(const std::vector<std::string>& 
     return StartIn(args, Placement::kSecondAddress);
 }
 
+bool SimulatorProcess::StartWithoutWorkstationAddress(const std::vector<std::string>& args) {
+    return StartIn(args, Placement::kNoWorkstationAddress);
+}
+
 bool SimulatorProcess::StartIn(const std::vector<std::string>& args, Placement placement) {
     Stop();
     RemoveWorkDir();
@@ -137,9 +141,10 @@ bool SimulatorProcess::StartIn(const std::vector<std::string>& args, Placement p
         for (std::string& arg : fullArgs)
             arg = UnixPath(arg);
         fullArgs.insert(fullArgs.begin(), {UnixPath(m_strWorkDir), simulator});
-        program = PlatformPath(placement == Placement::kSecondSegment
-                                   ? PELLVANE_LAB_SEGMENT_SCRIPT
-                                   : PELLVANE_LAB_SECOND_ADDRESS_SCRIPT);
+        program = PlatformPath(placement == Placement::kSecondSegment ? PELLVANE_LAB_SEGMENT_SCRIPT
+                               : placement == Placement::kSecondAddress
+                                   ? PELLVANE_LAB_SECOND_ADDRESS_SCRIPT
+                                   : PELLVANE_LAB_NO_ADDRESS_SCRIPT);
     }
     if (!Spawn(program, fullArgs))
         return false;

@@ -30,6 +30,10 @@ public:
     // removes again.
     bool StartBesideSecondAddress(const std::vector<std::string>& args);
     static constexpr const char* kSecondAddress = "10.231.0.2";
+    // The same with the workstation's one card left without its address
+    // (scripts/lab-no-address.sh), so that no card has an IPv4 address; Stop
+    // puts it back.
+    bool StartWithoutWorkstationAddress(const std::vector<std::string>& args);
     // Terminates the simulator and reaps it; harmless when none runs.
     void Stop();
     bool IsRunning() const;
@@ -44,7 +48,7 @@ public:
 private:
     // Where the simulator runs: started directly, or by one of the scripts
     // that change the test network around it.
-    enum class Placement { kDirect, kSecondSegment, kSecondAddress };
+    enum class Placement { kDirect, kSecondSegment, kSecondAddress, kNoWorkstationAddress };
     bool StartIn(const std::vector<std::string>& args, Placement placement);
     bool MakeWorkDir();
     void RemoveWorkDir();

@@ -9,8 +9,10 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <cmath>
 #include <memory>
 #include <new>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,7 +27,9 @@
 #include "tests/ui/stored_settings.h"
 #include "tests/ui/ui_driver.h"  // windows.h first
 #include "ui/adapter_config_dlg.h"
+#include "ui/high_contrast.h"
 #include "ui/resources/resource.h"
+#include "ui/status_text.h"
 
 #include <commctrl.h>
 
@@ -44,6 +48,16 @@ const char kRowB[] = "10.231.0.22 | 00:1a:2b:cd:ef:02 | Controlled by 10.231.0.7
 const char kRowC[] = "10.231.0.23 | 0a:bc:de:f0:00:03 | Ready";
 const char kAdapterD[] = "10.231.0.24,00:1A:2B:CD:EF:04";
 const char kRowD[] = "10.231.0.24 | 00:1a:2b:cd:ef:04 | Ready";
+// Still on a factory address, outside the workstation's 10.231.0.1/24.
+const char kAdapterFactory[] = "192.168.0.10,00:1A:2B:CD:EF:05";
+const char kFactoryStatus[] =
+    "192.168.0.10: not reachable from this workstation: outside 10.231.0.0/24";
+
+// A summary with the time of day left open.
+std::regex Summary(const std::string& before) {
+    return std::regex(std::regex_replace(before, std::regex(R"([.()/])"), R"(\$&)") +
+                      R"( at \d\d:\d\d:\d\d\.)");
+}
 
 using Rows = std::vector<std::string>;
 
@@ -62,6 +76,35 @@ public:
     bool Checked(int id) const { return ui::IsChecked(m_hWnd, id); }
     bool Enabled(int id) const { return ui::IsEnabled(m_hWnd, id); }
     Rows ListRows() const { return ui::ListRows(m_hList); }
+    HWND StatusBar() const { return ::GetDlgItem(m_hWnd, IDC_STATUS_BAR); }
+    std::string Status() const { return ui::GetText(StatusBar()); }
+    // The image the list is given for a row's first column.
+    int RowImage(int row) const {
+        LVITEMA item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        ::SendMessageA(m_hList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
+    // A custom-draw request for `row` at `stage`, as the list sends it; what
+    // the window answers, with the colours it leaves in `draw`.
+    LRESULT CustomDraw(DWORD stage, int row, NMLVCUSTOMDRAW& draw) const {
+        draw.nmcd.hdr = {m_hList, IDC_ADAPTER_LIST, static_cast<UINT>(NM_CUSTOMDRAW)};
+        draw.nmcd.dwDrawStage = stage;
+        draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
+        return ::SendMessageA(m_hWnd, WM_NOTIFY, IDC_ADAPTER_LIST, reinterpret_cast<LPARAM>(&draw));
+    }
+    // The text colour the window gives a label on its colour request.
+    COLORREF LabelColour(int id) const {
+        HDC dc = ::CreateCompatibleDC(nullptr);
+        ::SetTextColor(dc, kUntouched);
+        ::SendMessageA(m_hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, id)));
+        COLORREF colour = ::GetTextColor(dc);
+        ::DeleteDC(dc);
+        return colour;
+    }
+    static constexpr COLORREF kUntouched = RGB(1, 2, 3);
 
     bool Click(int id) {
         return Input(1, [&] { ui::ClickItem(m_hWnd, id); });
@@ -221,6 +264,7 @@ protected:
 
     void TearDown() override {
         m_sim.Stop();
+        SetHighContrastQuery(nullptr);
         SetSettingsStore(nullptr);
         if (m_bStarted)
             StopSocketLibrary();
@@ -570,6 +614,11 @@ TEST_F(MainWindowTest, UpdateKeepsEveryRowInPlaceAndFocusesTheList) {
         EXPECT_EQ(window.ListRows(),
                   (Rows{kRowA, "10.231.0.22 | 00:1a:2b:cd:ef:02 | Ready", kRowC, kRowD}));
         EXPECT_EQ(ui::SelectedRowCount(window.List()), 0);
+        // C is still listed, but the bar tells it did not answer.
+        EXPECT_TRUE(std::regex_match(
+            window.Status(),
+            Summary("4 adapters listed (3 answered now). Searched through 10.231.0.1/24")))
+            << window.Status();
         // The tracked index outlives the refresh and still names adapter A.
         ASSERT_TRUE(window.ChooseFromMenu(0));
         EXPECT_EQ(window.Text(IDC_HOST_SYSTEM1), "10.231.0.21");
@@ -684,6 +733,211 @@ TEST_F(MainWindowTest, AFailedSaveNamesWhatWasNotSavedAndKeepsTheWindowOpen) {
     EXPECT_EQ(value, "10.231.0.41");
     EXPECT_TRUE(store.GetIniValue(ini, "SYSTEM-2", "IFTYPE", &value));
     EXPECT_EQ(value, "NONE");
+}
+
+// The status text for each state; the time of day is the discovery's end.
+TEST(StatusTextTest, SaysWhatTheDiscoveryFoundOrWhyItCouldNotSearch) {
+    using State = StatusSummary::State;
+    const InterfaceAddress lab = {htonl(0x0AE70001), htonl(0xFFFFFF00)};     // 10.231.0.1/24
+    const InterfaceAddress office = {htonl(0xC0A80005), htonl(0xFFFF0000)};  // 192.168.0.5/16
+    const InterfaceAddress alone = {htonl(0x0AE80001), 0xFFFFFFFF};          // 10.232.0.1/32
+    const struct {
+        StatusSummary summary;
+        const char* text;
+    } cases[] = {
+        {{State::kSearching, {lab}, "", 3, 3, 1}, "Searching for adapters..."},
+        {{State::kSearched, {lab, office}, "", 3, 3, 1, 14, 2, 11},
+         "3 adapters listed, 1 with a problem. Searched through 10.231.0.1/24 and "
+         "192.168.0.5/16 at 14:02:11."},
+        {{State::kSearched, {lab}, "", 1, 1, 0, 9, 5, 0},
+         "1 adapter listed. Searched through 10.231.0.1/24 at 09:05:00."},
+        {{State::kSearched, {lab, office, alone}, "", 3, 2, 2, 23, 59, 59},
+         "3 adapters listed (2 answered now), 2 with problems. Searched through 10.231.0.1/24, "
+         "192.168.0.5/16 and 10.232.0.1/32 at 23:59:59."},
+        // Not known how many answered: the count alone.
+        {{State::kSearched, {lab}, "", 2, -1, 0, 8, 0, 0},
+         "2 adapters listed. Searched through 10.231.0.1/24 at 08:00:00."},
+        {{State::kSearched, {lab}, "", 0, 0, 0},
+         "No adapter answered through 10.231.0.1/24. Are adapters on and cabled to it? See "
+         "Troubleshooting."},
+        {{State::kSearched, {lab, office}, "", 0, 0, 0},
+         "No adapter answered through 10.231.0.1/24 and 192.168.0.5/16. Are adapters on and "
+         "cabled to one of them? See Troubleshooting."},
+        {{State::kNoUsableCard, {}, "no network card is up with an IPv4 address", 0, 0, 0},
+         "No network card with an IPv4 address can be used: Pellvane cannot search. No network "
+         "card is up with an IPv4 address."},
+        {{State::kNoUsableCard, {}, "", 0, 0, 0},
+         "No network card with an IPv4 address can be used: Pellvane cannot search."},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(ComposeStatusText(c.summary), c.text);
+    EXPECT_STREQ(ComposeRowStatusText("172.16.0.5", "same address as this workstation"),
+                 "172.16.0.5: same address as this workstation");
+}
+
+// Dark red text must still read as text on the rows' background: 4.5:1 by
+// the WCAG formula.
+TEST(StatusTextTest, FindingTextStandsOutFromTheRowsBackground) {
+    auto luminance = [](COLORREF colour) {
+        auto channel = [](int value) {
+            double c = value / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(colour)) + 0.7152 * channel(GetGValue(colour)) +
+               0.0722 * channel(GetBValue(colour));
+    };
+    double ratio = (luminance(kListTextBackground) + 0.05) / (luminance(kFindingText) + 0.05);
+    EXPECT_GE(ratio, 4.5);
+}
+
+TEST_F(MainWindowTest, WithNoAdapterAnsweringTheStatusBarSaysWhatToCheck) {
+    RunWindow([&](MainWindow& window) {
+        EXPECT_EQ(window.ListRows(), Rows{});
+        const std::string text =
+            "No adapter answered through 10.231.0.1/24. Are adapters on and cabled to it? See "
+            "Troubleshooting.";
+        EXPECT_EQ(window.Status(), text);
+
+        // Below the template's controls, which keep their places: the window
+        // grew by the bar.
+        HWND bar = window.StatusBar();
+        RECT client = {}, barRect = {}, templ = {0, 0, 322, 222}, update = {7, 200, 77, 216};
+        ::GetClientRect(window.Hwnd(), &client);
+        ::GetWindowRect(bar, &barRect);
+        ::MapWindowPoints(nullptr, window.Hwnd(), reinterpret_cast<POINT*>(&barRect), 2);
+        ::MapDialogRect(window.Hwnd(), &templ);
+        ::MapDialogRect(window.Hwnd(), &update);
+        EXPECT_GT(barRect.bottom - barRect.top, 0);
+        EXPECT_EQ(barRect.top, templ.bottom);
+        EXPECT_EQ(barRect.bottom, client.bottom);
+        EXPECT_EQ(barRect.right - barRect.left, client.right);
+        RECT button = {};
+        ::GetWindowRect(::GetDlgItem(window.Hwnd(), IDC_UPDATE), &button);
+        ::MapWindowPoints(nullptr, window.Hwnd(), reinterpret_cast<POINT*>(&button), 2);
+        EXPECT_TRUE(::EqualRect(&button, &update));
+
+        // What to check fits the bar whole, beside the few pixels it leaves
+        // at either end.
+        constexpr int kBarMargins = 6;
+        HDC dc = ::GetDC(bar);
+        HGDIOBJ previous =
+            ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(bar, WM_GETFONT, 0, 0)));
+        SIZE size = {};
+        ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(bar, dc);
+        RECT part = {};
+        ::SendMessageA(bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&part));
+        EXPECT_LE(size.cx + kBarMargins, part.right - part.left) << "the text is cut";
+
+        ASSERT_TRUE(window.Click(IDCANCEL));
+        EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
+    });
+}
+
+// The workstation's one card has lost its address: nothing can be searched,
+// although an adapter is on the wire.
+TEST_F(MainWindowTest, WithoutACardAddressTheStatusBarSaysNothingCanBeSearched) {
+    ASSERT_TRUE(m_sim.StartWithoutWorkstationAddress({"--adapter", kAdapterA}))
+        << m_sim.GetLastError();
+    RunWindow([&](MainWindow& window) {
+        EXPECT_EQ(window.ListRows(), Rows{});
+        EXPECT_EQ(window.Status(),
+                  "No network card with an IPv4 address can be used: Pellvane cannot search. No "
+                  "network card is up with an IPv4 address.");
+        ASSERT_TRUE(window.Click(IDCANCEL));
+        EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
+    });
+}
+
+// Without mouse or colour: the row found by typing carries the warning mark
+// and the bar names its finding; the others have no mark.
+TEST_F(MainWindowTest, ARowWithAFindingSelectedByKeyShowsItsMarkAndFindingInTheStatusBar) {
+    StartAdapters({kAdapterA, kAdapterB, kAdapterC, kAdapterFactory});
+
+    RunWindow([&](MainWindow& window) {
+        ASSERT_EQ(ui::ListRowCount(window.List()), 4);
+        const std::regex summary =
+            Summary("4 adapters listed, 1 with a problem. Searched through 10.231.0.1/24");
+        EXPECT_TRUE(std::regex_match(window.Status(), summary)) << window.Status();
+        EXPECT_EQ(ui::ListCellText(window.List(), 3, 0), "192.168.0.10");
+        EXPECT_EQ((std::vector<int>{window.RowImage(0), window.RowImage(1), window.RowImage(2),
+                                    window.RowImage(3)}),
+                  (std::vector<int>{I_IMAGENONE, I_IMAGENONE, I_IMAGENONE, 0}));
+        auto marks = reinterpret_cast<HIMAGELIST>(
+            ::SendMessageA(window.List(), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+        ASSERT_NE(marks, nullptr);
+        int width = 0, height = 0;
+        ImageList_GetIconSize(marks, &width, &height);
+        EXPECT_EQ(width, ::GetSystemMetrics(SM_CXSMICON));
+        EXPECT_EQ(ImageList_GetImageCount(marks), 1);
+
+        ASSERT_TRUE(window.Click(IDC_UPDATE));
+        ASSERT_EQ(window.FocusId(), IDC_ADAPTER_LIST);
+        ASSERT_TRUE(window.Type("192"));
+        ASSERT_EQ(window.FocusedRow(), 3);
+        EXPECT_EQ(window.Status(), kFactoryStatus);
+        // A row without findings: the summary again.
+        ASSERT_TRUE(window.Press(VK_UP));
+        ASSERT_EQ(window.FocusedRow(), 2);
+        EXPECT_TRUE(std::regex_match(window.Status(), summary)) << window.Status();
+
+        ASSERT_TRUE(window.Click(IDCANCEL));
+        EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
+    });
+}
+
+// High contrast on, as the system announces a change: every colour is the
+// system's, while the mark and the status bar still tell the finding.
+TEST_F(MainWindowTest, HighContrastLeavesEveryColourToTheSystem) {
+    StartAdapters({kAdapterA, kAdapterFactory});
+    static std::atomic<bool> s_bHighContrast{false};
+    SetHighContrastQuery([] { return s_bHighContrast.load(); });
+
+    RunWindow([&](MainWindow& window) {
+        ASSERT_EQ(ui::ListRowCount(window.List()), 2);
+        HWND list = window.List();
+        auto listColours = [&] {
+            return std::vector<COLORREF>{
+                static_cast<COLORREF>(::SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0)),
+                static_cast<COLORREF>(::SendMessageA(list, LVM_GETTEXTBKCOLOR, 0, 0)),
+                static_cast<COLORREF>(::SendMessageA(list, LVM_GETBKCOLOR, 0, 0))};
+        };
+        const std::vector<COLORREF> specified = {RGB(0, 0, 0), RGB(184, 176, 160),
+                                                 RGB(196, 196, 196)};
+        EXPECT_EQ(listColours(), specified);
+        NMLVCUSTOMDRAW draw = {};
+        EXPECT_EQ(window.CustomDraw(CDDS_PREPAINT, 0, draw), CDRF_NOTIFYITEMDRAW);
+        draw.clrText = draw.clrTextBk = MainWindow::kUntouched;
+        EXPECT_EQ(window.CustomDraw(CDDS_ITEMPREPAINT, 1, draw), CDRF_NEWFONT);
+        EXPECT_EQ(draw.clrText, kFindingText);
+        EXPECT_EQ(window.LabelColour(IDC_LABEL_SYSTEM1), RGB(0, 0, 96));
+
+        s_bHighContrast = true;
+        ::SendMessageA(window.Hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+        EXPECT_EQ(listColours(),
+                  (std::vector<COLORREF>{CLR_DEFAULT, CLR_DEFAULT, ::GetSysColor(COLOR_WINDOW)}));
+        EXPECT_EQ(window.CustomDraw(CDDS_PREPAINT, 0, draw), CDRF_DODEFAULT);
+        draw.clrText = draw.clrTextBk = MainWindow::kUntouched;
+        EXPECT_EQ(window.CustomDraw(CDDS_ITEMPREPAINT, 1, draw), CDRF_DODEFAULT);
+        EXPECT_EQ(draw.clrText, MainWindow::kUntouched);
+        EXPECT_EQ(draw.clrTextBk, MainWindow::kUntouched);
+        EXPECT_EQ(window.LabelColour(IDC_LABEL_SYSTEM1), ::GetSysColor(COLOR_WINDOWTEXT));
+        EXPECT_EQ(window.RowImage(1), 0);
+        ASSERT_TRUE(window.ClickRow(1));
+        EXPECT_EQ(window.Status(), kFactoryStatus);
+
+        // Off again, announced as a changed setting.
+        s_bHighContrast = false;
+        ::SendMessageA(window.Hwnd(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        EXPECT_EQ(listColours(), specified);
+        draw.clrText = MainWindow::kUntouched;
+        EXPECT_EQ(window.CustomDraw(CDDS_ITEMPREPAINT, 1, draw), CDRF_NEWFONT);
+        EXPECT_EQ(draw.clrText, kFindingText);
+
+        ASSERT_TRUE(window.Click(IDCANCEL));
+        EXPECT_TRUE(ui::WaitForWindowGone(window.Hwnd()));
+    });
 }
 
 }  // namespace

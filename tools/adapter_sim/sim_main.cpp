@@ -15,18 +15,9 @@
 
 #ifndef _WIN32
 #include <arpa/inet.h>
-#include <cerrno>
 #endif
 
 namespace {
-
-int LastSocketError() {
-#ifdef _WIN32
-    return WSAGetLastError();
-#else
-    return errno;
-#endif
-}
 
 sockaddr_in MakeAddress(const Octets4& octets, int port) {
     sockaddr_in address;

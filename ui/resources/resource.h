@@ -29,6 +29,7 @@
 #define IDC_LABEL_SYSTEM1 1025
 #define IDC_LABEL_SYSTEM2 1026
 #define IDC_SYSTEMS_FRAME 1027
+#define IDC_STATUS_BAR 1028
 
 // Change-address dialog controls
 #define IDC_CURRENT_ADDRESS 1006

@@ -34,6 +34,19 @@ const char kListTable[] =
     "192.168.0.10  00:1a:2b:3c:4d:61  Ready                                   "
     "not reachable from this workstation: outside 10.231.0.0/24\n";
 
+// `doctor` with those adapters answering.
+const char kDoctorTable[] =
+    "Card        Prefix  Bound  Answers  Reason\n"
+    "----------  ------  -----  -------  ------\n"
+    "10.231.0.1  24      yes    3\n"
+    "\n"
+    "IP Address    MAC Address        Findings\n"
+    "------------  -----------------  "
+    "----------------------------------------------------------\n"
+    "192.168.0.10  00:1a:2b:3c:4d:61  not reachable from this workstation: outside 10.231.0.0/24\n"
+    "\n"
+    "3 adapters answered, 1 with a problem.\n";
+
 class CliNetworkTest : public SimulatorTest {
 protected:
     void StartAdapters(const std::vector<std::string>& extra = {}) {
@@ -134,6 +147,93 @@ TEST_F(CliNetworkTest, FailuresPrintNothingOnStandardOutput) {
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
         EXPECT_EQ(run.out, "") << c.name;
         EXPECT_EQ(run.err, c.err) << c.name;
+    }
+}
+
+// doctor prints its report whatever the verdict; the exit status carries it.
+TEST_F(CliNetworkTest, DoctorReportsTheCardsTheAnswersAndAVerdict) {
+    auto card = [](const char* address, int answers) {
+        return nlohmann::json{{"address", address},
+                              {"prefixLength", 24},
+                              {"bound", true},
+                              {"reason", ""},
+                              {"answers", answers}};
+    };
+    enum Where { kNowhere, kFirstSegment, kSecondSegment };
+    struct Case {
+        const char* name;
+        Where adapters;
+        std::vector<std::string> launcher;
+        int exitCode;
+        const char* verdict;
+        int answered, findings;
+        nlohmann::json cards;  // null: not checked
+    };
+    std::vector<Case> cases = {
+        {"adapters answer",
+         kFirstSegment,
+         {},
+         0,
+         "3 adapters answered, 1 with a problem.",
+         3,
+         1,
+         nlohmann::json::array({card("10.231.0.1", 3)})},
+        {"through the second card",
+         kSecondSegment,
+         {},
+         0,
+         "1 adapter answered.",
+         1,
+         0,
+         nlohmann::json::array({card("10.231.0.1", 0), card("10.232.0.1", 1)})},
+        {"nobody answers",
+         kNowhere,
+         {},
+         3,
+         "No adapter answered through 10.231.0.1/24. Check that the instruments are switched on "
+         "and cabled to that card's segment, and that no firewall on this workstation drops "
+         "their answers.",
+         0,
+         0,
+         nlohmann::json::array({card("10.231.0.1", 0)})},
+    };
+#ifndef _WIN32
+    cases.push_back({"no card up",
+                     kNowhere,
+                     {"unshare", "-n"},
+                     2,
+                     "No network card with an IPv4 address can be used: Pellvane cannot search. "
+                     "Cause: no network card is up with an IPv4 address.",
+                     0,
+                     0,
+                     nullptr});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.adapters == kFirstSegment)
+            StartAdapters();
+        if (c.adapters == kSecondSegment)
+            StartOnSecondSegment({"--adapter", "10.232.0.30,00:1a:2b:3c:4d:70"});
+        CliRun table = RunCli({"doctor", "--seconds", "1"}, c.launcher);
+        CliRun json = RunCli({"doctor", "--seconds", "1", "--format", "json"}, c.launcher);
+        m_sim.Stop();
+        m_secondSegment.Stop();
+        EXPECT_EQ(table.exitCode, c.exitCode) << table.err;
+        EXPECT_EQ(json.exitCode, c.exitCode) << json.err;
+        EXPECT_EQ(table.err, "");
+        // The verdict ends the report.
+        EXPECT_TRUE(table.out.ends_with(std::string("\n") + c.verdict + "\n")) << table.out;
+        if (c.adapters == kFirstSegment) {
+            EXPECT_EQ(table.out, kDoctorTable);
+        }
+        const nlohmann::json report = nlohmann::json::parse(json.out, nullptr, false);
+        ASSERT_TRUE(report.is_object()) << json.out;
+        EXPECT_EQ(report["verdict"], c.verdict);
+        EXPECT_EQ(report["adapters"], c.answered);
+        EXPECT_EQ(report["findings"], c.findings);
+        if (!c.cards.is_null()) {
+            EXPECT_EQ(report["cards"], c.cards);
+        }
     }
 }
 

@@ -21,6 +21,22 @@ bool AdapterSession::HasUsableNetwork() const {
     return g_pBroadcastChannel && g_pBroadcastChannel->CanSearch();
 }
 
+std::vector<BroadcastChannel::CardStatus> AdapterSession::CardStatuses() const {
+    std::vector<BroadcastChannel::CardStatus> statuses(BroadcastChannel::kMostCardStatuses);
+    int count = 0;
+    if (g_pBroadcastChannel)
+        count = g_pBroadcastChannel->GetCardStatuses(statuses.data(),
+                                                     static_cast<int>(statuses.size()));
+    statuses.resize(static_cast<size_t>(count));
+    return statuses;
+}
+
+std::string AdapterSession::NoSearchReason() const {
+    if (!g_pBroadcastChannel)
+        return "no memory for the broadcast channel";
+    return g_pBroadcastChannel->GetNoSearchReason();
+}
+
 void AdapterSession::Discover(int seconds) {
     m_pTable->Refresh(seconds);
 }
@@ -54,6 +70,8 @@ std::vector<AdapterListing> AdapterSession::Listings() const {
         listing.reachable = findings.IsReachable();
         for (const CString& text : check.Describe(findings))
             listing.findings.push_back(text.GetString());
+        listing.answeredNow = m_pTable->AnsweredLastRefreshAt(index);
+        listing.cards.assign(findings.cards, findings.cards + findings.cardCount);
         listings.push_back(std::move(listing));
     }
     return listings;

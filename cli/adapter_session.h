@@ -9,6 +9,7 @@
 
 #include "cli/mac_address.h"
 #include "net/adapter_table.h"
+#include "net/broadcast_channel.h"
 
 // One adapter as the window's list shows it, who controls it, and what the
 // network check finds in its address.
@@ -22,6 +23,10 @@ struct AdapterListing {
     std::string via;
     bool reachable = true;
     std::vector<std::string> findings;
+    // Heard in the latest discovery, and the cards that heard it then
+    // (CAdapterTable::GetCardsAt).
+    bool answeredNow = false;
+    std::vector<InterfaceAddress> cards;
 };
 
 class AdapterSession {
@@ -34,6 +39,11 @@ public:
     // False when no card is up with an IPv4 address, or the channel has no
     // socket that can broadcast.
     bool HasUsableNetwork() const;
+
+    // What the channel made of each card (BroadcastChannel::GetCardStatuses).
+    std::vector<BroadcastChannel::CardStatus> CardStatuses() const;
+    // Why HasUsableNetwork() is false; empty when it is true.
+    std::string NoSearchReason() const;
 
     void Discover(int seconds);
 

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     int exitCode = kExitDone;
     AddListCommand(app, exitCode);
     AddSetIpCommand(app, exitCode);
+    AddDoctorCommand(app, exitCode);
     AddConfigCommands(app, exitCode);
     try {
         app.parse(argc, argv);

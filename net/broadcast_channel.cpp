@@ -87,6 +87,7 @@ SocketHandle OpenBoundSocket(sockaddr_in& local, bool& bound, char* reason, int 
     return s;
 }
 
+// Adds `part` to a text of reasons, after ", and " when there are some.
 void Append(char* text, size_t capacity, const char* part) {
     const size_t used = std::strlen(text);
     if (used + 1 < capacity)

@@ -115,7 +115,8 @@ private:
     // The card of the socket at `index` in GatherSockets' order.
     InterfaceAddress CardOfSocket(int index) const;
 
-    // The statuses of the list's cards, and what the channel cannot search for.
+    // Record the statuses from the list's cards and their fates, and why no
+    // search can be made.
     void NoteCardStatuses(const InterfaceAddress* listed, int count, const CardStatus* fates);
     void NoteWhyNoSearch();
 

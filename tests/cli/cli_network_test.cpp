@@ -34,6 +34,19 @@ const char kListTable[] =
     "192.168.0.10  00:1a:2b:3c:4d:61  Ready                                   "
     "not reachable from this workstation: outside 10.231.0.0/24\n";
 
+// `doctor` with those adapters answering.
+const char kDoctorTable[] =
+    "Card        Prefix  Bound  Answers  Reason\n"
+    "----------  ------  -----  -------  ------\n"
+    "10.231.0.1  24      yes    3\n"
+    "\n"
+    "IP Address    MAC Address        Findings\n"
+    "------------  -----------------  "
+    "----------------------------------------------------------\n"
+    "192.168.0.10  00:1a:2b:3c:4d:61  not reachable from this workstation: outside 10.231.0.0/24\n"
+    "\n"
+    "3 adapters answered, 1 with a problem.\n";
+
 class CliNetworkTest : public SimulatorTest {
 protected:
     void StartAdapters(const std::vector<std::string>& extra = {}) {
@@ -134,6 +147,67 @@ TEST_F(CliNetworkTest, FailuresPrintNothingOnStandardOutput) {
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
         EXPECT_EQ(run.out, "") << c.name;
         EXPECT_EQ(run.err, c.err) << c.name;
+    }
+}
+
+// doctor prints its report whatever the verdict; the exit status carries it.
+TEST_F(CliNetworkTest, DoctorReportsTheCardsTheAnswersAndAVerdict) {
+    const char* kCard = R"({"address": "10.231.0.1", "prefixLength": 24, "bound": true,
+                            "reason": "", "answers": )";
+    struct Case {
+        const char* name;
+        int segment;  // the adapters' lab segment, 0 for none; -1: no card up either
+        int exitCode;
+        std::string report;  // without "verdict"; no "cards" when they are not checked
+        std::string verdict;
+    };
+    std::vector<Case> cases = {
+        {"adapters answer", 1, 0,
+         std::string(R"({"cards": [)") + kCard + R"(3}], "adapters": 3, "findings": 1})",
+         "3 adapters answered, 1 with a problem."},
+        {"through the second card", 2, 0,
+         std::string(R"({"cards": [)") + kCard + R"(0}, {"address": "10.232.0.1",
+            "prefixLength": 24, "bound": true, "reason": "", "answers": 1}],
+            "adapters": 1, "findings": 0})",
+         "1 adapter answered."},
+        {"nobody answers", 0, 3,
+         std::string(R"({"cards": [)") + kCard + R"(0}], "adapters": 0, "findings": 0})",
+         "No adapter answered through 10.231.0.1/24. Check that the instruments are switched on "
+         "and cabled to that card's segment, and that no firewall on this workstation drops "
+         "their answers."},
+    };
+#ifndef _WIN32
+    cases.push_back({"no card up", -1, 2, R"({"adapters": 0, "findings": 0})",
+                     "No network card with an IPv4 address can be used: Pellvane cannot search. "
+                     "Cause: no network card is up with an IPv4 address."});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.segment == 1)
+            StartAdapters();
+        if (c.segment == 2)
+            StartOnSecondSegment({"--adapter", "10.232.0.30,00:1a:2b:3c:4d:70"});
+        std::vector<std::string> launcher;
+        if (c.segment < 0)
+            launcher = {"unshare", "-n"};
+        CliRun table = RunCli({"doctor", "--seconds", "1"}, launcher);
+        CliRun json = RunCli({"doctor", "--seconds", "1", "--format", "json"}, launcher);
+        m_sim.Stop();
+        m_secondSegment.Stop();
+        EXPECT_EQ(table.exitCode, c.exitCode) << table.err;
+        EXPECT_EQ(json.exitCode, c.exitCode) << json.err;
+        EXPECT_EQ(table.err, "");
+        EXPECT_TRUE(table.out.ends_with("\n" + c.verdict + "\n")) << table.out;
+        if (c.segment == 1) {
+            EXPECT_EQ(table.out, kDoctorTable);
+        }
+        nlohmann::json report = nlohmann::json::parse(json.out, nullptr, false);
+        nlohmann::json expected = nlohmann::json::parse(c.report);
+        ASSERT_TRUE(report.is_object()) << json.out;
+        if (!expected.contains("cards"))
+            report.erase("cards");
+        expected["verdict"] = c.verdict;
+        EXPECT_EQ(report, expected);
     }
 }
 

@@ -9,29 +9,11 @@
 # instrument network. Runs until PROGRAM ends or WORKDIR/stop appears; then
 # the segment is removed and WORKDIR/ended written. Test programs start it
 # (tests/support/sim_process), also from under Wine.
-set -euo pipefail
-# Started from a Wine program, the search path is Wine's.
-export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-
-work=$1
-shift
-if [ "${PELLVANE_NETNS:-}" != "1" ]; then
-  echo "lab-segment: only inside the private test network (scripts/netns-run.sh)" >&2
-  touch "$work/ended"
-  exit 2
-fi
-
-child=""
-finish() {
-  if [ -n "$child" ]; then
-    kill "$child" 2>/dev/null || true
-    wait "$child" 2>/dev/null || true
-  fi
+undo_lab() {
   # Deleting one end removes both, at once, so the next segment can be made.
   ip link del pv2 2>/dev/null || true
-  touch "$work/ended"
 }
-trap finish EXIT
+. "$(dirname "$0")/lab-frame.sh"
 
 ip link del pv2 2>/dev/null || true  # left over by a run that was killed
 ip link add pv2 type veth peer name pv3
@@ -54,4 +36,4 @@ for _ in $(seq 500); do
 done
 ip link set pv3 netns "$child"
 
-while kill -0 "$child" 2>/dev/null && [ ! -e "$work/stop" ]; do sleep 0.05; done
+wait_for_lab

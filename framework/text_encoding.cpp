@@ -1,0 +1,61 @@
+#include "framework/text_encoding.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+namespace {
+
+std::wstring ToWide(UINT codePage, const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    const int length = static_cast<int>(text.size());
+    const int size = ::MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+    if (size <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), size);
+    return wide;
+}
+
+std::string FromWide(UINT codePage, const std::wstring& wide) {
+    if (wide.empty())
+        return std::string();
+    const int length = static_cast<int>(wide.size());
+    const int size =
+        ::WideCharToMultiByte(codePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string text(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, 0, wide.data(), length, text.data(), size, nullptr, nullptr);
+    return text;
+}
+
+}  // namespace
+
+std::string AnsiToUtf8(const std::string& ansi) {
+    return FromWide(CP_UTF8, ToWide(CP_ACP, ansi));
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+    return FromWide(CP_ACP, ToWide(CP_UTF8, utf8));
+}
+
+std::wstring Utf8ToWide(const std::string& utf8) {
+    return ToWide(CP_UTF8, utf8);
+}
+
+std::string WideToUtf8(const std::wstring& wide) {
+    return FromWide(CP_UTF8, wide);
+}
+
+#else
+
+std::string AnsiToUtf8(const std::string& ansi) {
+    return ansi;
+}
+
+std::string Utf8ToAnsi(const std::string& utf8) {
+    return utf8;
+}
+
+#endif

@@ -37,6 +37,9 @@ public:
     // else is written, and nothing at all while an existing key is readable
     // only (as for a user without rights on the machine-wide settings).
     bool CanWriteSystemKeys(std::initializer_list<int> systems);
+    // What system n's settings key holds now: its type (IFTYPE) and host, as
+    // the driver reads them. A missing key counts as "NONE" and "".
+    void ReadStoredAssignment(int n, CString& type, CString& host);
     // None of these needs memory once it has begun to write: running out of
     // it stops them before their first write, never halfway through.
     void WriteDriverIniDefaults(const CString& path);

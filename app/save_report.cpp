@@ -30,7 +30,7 @@ const char kSaveNeedsAdministratorNotice[] =
     "Start Pellvane as administrator and save again.";
 
 SaveResult SaveSystemsGuarded(CAdapterConfigApp& app, const CString* const hosts[3],
-                              SaveOutcome outcome[3]) {
+                              SaveOutcome outcome[3], const std::function<bool()>& beforeWriting) {
     bool bWritable = false;
     try {
         if (hosts[1] && hosts[2])
@@ -48,6 +48,8 @@ SaveResult SaveSystemsGuarded(CAdapterConfigApp& app, const CString* const hosts
     }
     if (!bWritable)
         return SaveResult::kNeedsAdministrator;
+    if (beforeWriting && !beforeWriting())
+        return SaveResult::kNotRecordable;
     bool bComplete = true;
     for (int n = 1; n <= 2; ++n) {
         if (!hosts[n])

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 
 #include "framework/cstring.h"
 
@@ -19,15 +20,19 @@ enum class SaveResult {
     kSaved,               // every store of every system was written
     kIncomplete,          // something was not written: outcome[] says what
     kNeedsAdministrator,  // a system key cannot be written: nothing was
+    kNotRecordable,       // beforeWriting refused: nothing was written
 };
 
 // Saves each system n whose hosts[n] is given (not null), system 1 first,
 // with SaveSystem. Before anything is written, every one of their keys must
 // be writable, so that a user without the rights never changes the driver
 // file alone. Running out of memory (which stops a save before its first
-// write) counts as nothing written for that system.
+// write) counts as nothing written for that system. `beforeWriting`, when
+// given, runs once the keys are known to be writable and before the first
+// write; when it returns false nothing is written.
 SaveResult SaveSystemsGuarded(CAdapterConfigApp& app, const CString* const hosts[3],
-                              SaveOutcome outcome[3]);
+                              SaveOutcome outcome[3],
+                              const std::function<bool()>& beforeWriting = nullptr);
 
 // The notice for kNeedsAdministrator.
 extern const char kSaveNeedsAdministratorNotice[];

@@ -95,6 +95,19 @@ std::string AdapterSession::AddressFindings(int index, DWORD address) const {
     return check.DescribeAll(check.CheckAddress(index, address)).GetString();
 }
 
+std::vector<std::string> AdapterSession::AddressFindingTexts(int index, DWORD address) const {
+    const CNetworkCheck check(*m_pTable);
+    std::vector<std::string> texts;
+    for (const CString& text : check.Describe(check.CheckAddress(index, address)))
+        texts.push_back(text.GetString());
+    return texts;
+}
+
+std::string AdapterSession::Via(int index) const {
+    const DWORD card = CNetworkCheck(*m_pTable).Check(index).Via().address;
+    return card ? FormatIPv4(card).GetString() : std::string();
+}
+
 int AdapterSession::GetCount() const {
     return m_pTable->GetCount();
 }

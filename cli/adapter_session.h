@@ -55,6 +55,10 @@ public:
     // The findings the adapter at `index` would have with `address` (network
     // order), joined by "; "; empty when there are none.
     std::string AddressFindings(int index, DWORD address) const;
+    // The same, one text per finding.
+    std::vector<std::string> AddressFindingTexts(int index, DWORD address) const;
+    // The card the adapter at `index` answered through, as in its listing.
+    std::string Via(int index) const;
     int GetCount() const;
 
 private:

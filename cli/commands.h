@@ -3,6 +3,9 @@
 // `exitCode`.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include <CLI/CLI.hpp>
 
 void AddListCommand(CLI::App& app, int& exitCode);
@@ -11,6 +14,9 @@ void AddDoctorCommand(CLI::App& app, int& exitCode);
 // show, assign and unassign: the settings exist only where the registry
 // does; the portable build names them and refuses them.
 void AddConfigCommands(CLI::App& app, int& exitCode);
+
+// --reason TEXT: why the change is made, for its record.
+void AddReasonOption(CLI::App& command, std::optional<std::string>& reason);
 
 // --seconds S: how long a discovery listens, as the window's two by default.
 void AddSecondsOption(CLI::App& command, int& seconds);

@@ -4,17 +4,20 @@
 #ifdef _WIN32
 
 #include <cstdio>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "app/adapter_config_app.h"
-#include "app/save_report.h"
+#include "app/recorded_save.h"
 #include "cli/commands.h"
 #include "cli/driver_ini.h"
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
 #include "cli/text_table.h"
 #include "config/settings_store.h"
+#include "framework/text_encoding.h"
+#include "record/change_recorder.h"
 
 namespace {
 
@@ -24,6 +27,7 @@ struct ConfigOptions {
     int system = 1;
     std::string address;
     std::string format = "table";
+    std::optional<std::string> reason;  // in the ANSI code page, as typed
 };
 
 // What the window has after its start-up: the settings keys (created with
@@ -44,24 +48,39 @@ std::string SystemName(int n) {
     return "system #" + std::to_string(n);
 }
 
-// SaveSystem as "Save && Exit" calls it; the exit status and one result line.
-int Save(ConfigSession& session, int n, const std::string& host, const std::string& done) {
+// SaveSystem as "Save && Exit" calls it, with the change's record; the exit
+// status and one result line.
+int Save(ConfigSession& session, int n, const std::string& host, const std::string& done,
+         const std::optional<std::string>& reason) {
     CAdapterConfigApp& app = session.App();
     const CString strHost(host.c_str());
     const CString* hosts[3] = {};
     hosts[n] = &strHost;
-    SaveOutcome outcome[3] = {};
-    const SaveResult result = SaveSystemsGuarded(app, hosts, outcome);
-    if (result == SaveResult::kNeedsAdministrator) {
+    CChangeRecorder recorder("pellvane-cli");
+    const RecordedSave save = SaveSystemsRecorded(
+        app, hosts, recorder, reason ? std::optional<std::string>(AnsiToUtf8(*reason)) : reason);
+    if (save.result == SaveResult::kNeedsAdministrator) {
         PrintError(kSaveNeedsAdministratorNotice);
         return kExitNotWritten;
     }
-    if (result == SaveResult::kIncomplete) {
-        char text[2048];
-        ComposeIncompleteSaveNotice(outcome, app.m_strDriverIni.GetString(), text, sizeof(text));
-        PrintError(text);
-        return kExitNotWritten;
+    if (save.result == SaveResult::kNotRecordable) {
+        PrintError("nothing was saved: " + Utf8ToAnsi(save.problem));
+        return kExitNoRecord;
     }
+    int exitCode = kExitDone;
+    if (save.result == SaveResult::kIncomplete) {
+        char text[2048];
+        ComposeIncompleteSaveNotice(save.outcome, app.m_strDriverIni.GetString(), text,
+                                    sizeof(text));
+        PrintError(text);
+        exitCode = kExitNotWritten;
+    }
+    if (save.bRecordFailed) {
+        PrintError(SystemName(n) + " was saved, but " + Utf8ToAnsi(save.problem));
+        return kExitNoRecord;
+    }
+    if (exitCode != kExitDone)
+        return exitCode;
     return PrintResult(done + '\n') ? kExitDone : kExitRefused;
 }
 
@@ -97,7 +116,7 @@ int RunAssign(const ConfigOptions& options) {
         return kExitRefused;
     }
     return Save(session, n, options.address,
-                SystemName(n) + " now uses the adapter at " + options.address);
+                SystemName(n) + " now uses the adapter at " + options.address, options.reason);
 }
 
 int RunUnassign(const ConfigOptions& options) {
@@ -107,7 +126,7 @@ int RunUnassign(const ConfigOptions& options) {
         PrintError("system #2 is stored as in use, and its in-use state is not changed here");
         return kExitRefused;
     }
-    return Save(session, n, std::string(), SystemName(n) + " now uses no adapter");
+    return Save(session, n, std::string(), SystemName(n) + " now uses no adapter", options.reason);
 }
 
 struct StoredSystem {
@@ -193,6 +212,7 @@ void AddConfigCommands(CLI::App& app, int& exitCode) {
         "does with its box ticked (system 2: only while it is stored as in use)");
     AddSystemArgument(*assign, options->system);
     assign->add_option("ADDRESS", options->address, "The adapter's IP address")->required();
+    AddReasonOption(*assign, options->reason);
     assign->callback([options, &exitCode] { exitCode = RunAssign(*options); });
 
     CLI::App* unassign = app.add_subcommand(
@@ -200,6 +220,7 @@ void AddConfigCommands(CLI::App& app, int& exitCode) {
         "Store that the HPLC system uses no adapter, as \"Save && Exit\" does with "
         "its box unticked (not for system 2 while it is stored as in use)");
     AddSystemArgument(*unassign, options->system);
+    AddReasonOption(*unassign, options->reason);
     unassign->callback([options, &exitCode] { exitCode = RunUnassign(*options); });
 }
 

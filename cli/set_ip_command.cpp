@@ -7,9 +7,12 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/messages.h"
+#include "framework/text_encoding.h"
 #include "net/address_change.h"
 #include "net/address_text.h"
 #include "net/broadcast_channel.h"
+#include "net/network_check.h"
+#include "record/change_recorder.h"
 
 namespace {
 
@@ -21,6 +24,7 @@ struct SetIpOptions {
     std::string address;
     int seconds = CAdapterTable::kDiscoverySeconds;
     bool force = false;
+    std::optional<std::string> reason;  // in the ANSI code page, as typed
 };
 
 // Refuses, before anything is sent, an address the exchange would refuse
@@ -88,22 +92,47 @@ int RunSetIp(const SetIpOptions& options) {
     CString macText, oldAddress;
     record->GetMacText(macText);
     record->GetIpText(oldAddress);
-    if (!options.force) {
-        const std::string findings = session.AddressFindings(index, *address);
-        if (!findings.empty()) {
-            PrintError(std::string(FormatIPv4(*address).GetString()) + " would give adapter " +
-                       macText.GetString() + " a problem: " + findings +
-                       "; nothing was sent (--force changes it anyway)");
-            return kExitRefused;
-        }
+    const std::string findings = session.AddressFindings(index, *address);
+    if (!findings.empty() && !options.force) {
+        PrintError(std::string(FormatIPv4(*address).GetString()) + " would give adapter " +
+                   macText.GetString() + " a problem: " + findings +
+                   "; nothing was sent (--force changes it anyway)");
+        return kExitRefused;
+    }
+    // The record's file is open before anything is sent.
+    ChangeRecord change;
+    change.action = ChangeRecord::Action::kChangeAddress;
+    change.address.mac = macText.GetString();
+    change.address.oldAddress = oldAddress.GetString();
+    change.address.newAddress = FormatIPv4(*address).GetString();
+    change.address.via = session.Via(index);
+    change.address.forced = options.force && !findings.empty();
+    for (const std::string& text : session.AddressFindingTexts(index, *address))
+        change.address.findings.push_back(AnsiToUtf8(text));
+    if (options.reason)
+        change.reason = AnsiToUtf8(*options.reason);
+    const std::string what = "the IP address of " + change.address.mac + " from " +
+                             change.address.oldAddress + " to " + change.address.newAddress;
+    CChangeRecorder recorder("pellvane-cli");
+    if (!recorder.Open(what)) {
+        PrintError("nothing was sent: " + Utf8ToAnsi(recorder.GetProblem()));
+        return kExitNoRecord;
     }
     // The address checked is the one sent: a host name is not resolved twice.
-    if (!record->ChangeAddress(FormatIPv4(*address))) {
+    change.address.confirmed = record->ChangeAddress(FormatIPv4(*address));
+    const bool recorded = recorder.Record(change);
+    if (!change.address.confirmed) {
         PrintError(std::string("Failed to change by the new IP Address ! The adapter ") +
                    macText.GetString() + " at " + oldAddress.GetString() +
                    " did not confirm the change to " + options.address + ".");
-        return kExitNoAdapter;
     }
+    if (!recorded) {
+        PrintError(what + " was " + (change.address.confirmed ? "made" : "requested") + ", but " +
+                   Utf8ToAnsi(recorder.GetProblem()));
+        return kExitNoRecord;
+    }
+    if (!change.address.confirmed)
+        return kExitNoAdapter;
     CString newAddress;
     record->GetIpText(newAddress);
     const std::string line = std::string("IP address of ") + macText.GetString() +
@@ -113,6 +142,17 @@ int RunSetIp(const SetIpOptions& options) {
 }
 
 }  // namespace
+
+void AddReasonOption(CLI::App& command, std::optional<std::string>& reason) {
+    const CLI::Validator notBlank(
+        [](std::string& text) {
+            return text.find_first_not_of(" \t") == std::string::npos ? "the reason is empty"
+                                                                      : std::string();
+        },
+        "TEXT");
+    command.add_option("--reason", reason, "Why the change is made, for its record")
+        ->check(notBlank);
+}
 
 void AddSetIpCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<SetIpOptions>();
@@ -135,5 +175,6 @@ void AddSetIpCommand(CLI::App& app, int& exitCode) {
     AddSecondsOption(*setIp, options->seconds);
     setIp->add_flag("--force", options->force,
                     "Change the address even when the network check finds a problem with it");
+    AddReasonOption(*setIp, options->reason);
     setIp->callback([options, &exitCode] { exitCode = RunSetIp(*options); });
 }

@@ -36,24 +36,31 @@ bool WriteString(SettingsKey key, LPCSTR name, LPCSTR text) {
                                           static_cast<DWORD>(std::strlen(text) + 1));
 }
 
+// A value as text, whatever type and length it has: never more than the
+// buffer, up to the first NUL; empty when it does not fit.
+CString ReadText(SettingsKey key, LPCSTR name) {
+    BYTE buffer[kHostBufferSize];
+    DWORD cbData = sizeof(buffer);
+    DWORD type = 0;
+    if (!SettingsStore().QueryValue(key, name, &type, buffer, &cbData))
+        return CString();
+    DWORD length = std::min<DWORD>(cbData, sizeof(buffer));
+    const void* nul = std::memchr(buffer, '\0', length);
+    if (nul)
+        length = static_cast<DWORD>(static_cast<const BYTE*>(nul) - buffer);
+    return CString(reinterpret_cast<LPCSTR>(buffer), static_cast<int>(length));
+}
+
 // HOST as text, whatever type and length the stored value has: never more
 // than the buffer, up to the first NUL, and empty when it does not fit. A
 // text that fills the buffer without a NUL fits, but saved unchanged (with
 // its NUL) it would no longer: it is not taken either, so that what is
 // loaded can always be saved and loaded again.
 CString ReadHost(SettingsKey key) {
-    BYTE buffer[kHostBufferSize];
-    DWORD cbData = sizeof(buffer);
-    DWORD type = 0;
-    if (!SettingsStore().QueryValue(key, "HOST", &type, buffer, &cbData))
+    CString host = ReadText(key, "HOST");
+    if (host.GetLength() > CAdapterConfigApp::kMaxHostLength)
         return CString();
-    DWORD length = std::min<DWORD>(cbData, sizeof(buffer));
-    const void* nul = std::memchr(buffer, '\0', length);
-    if (nul)
-        length = static_cast<DWORD>(static_cast<const BYTE*>(nul) - buffer);
-    if (length > static_cast<DWORD>(CAdapterConfigApp::kMaxHostLength))
-        return CString();
-    return CString(reinterpret_cast<LPCSTR>(buffer), static_cast<int>(length));
+    return host;
 }
 
 // Opens system n's key for writing. A key that has gone since start-up is
@@ -159,6 +166,22 @@ bool CAdapterConfigApp::SaveSystem(int n, CString host, UINT* pnFailed) {
     if (pnFailed)
         *pnFailed = nFailed;
     return nFailed == 0;
+}
+
+void CAdapterConfigApp::ReadStoredAssignment(int n, CString& type, CString& host) {
+    type = "NONE";
+    host.Empty();
+    SettingsKey key = nullptr;
+    if (!IsSystemNumber(n) || !SettingsStore().OpenKey(kSystemKeys[n], KeyAccess::kRead, &key))
+        return;
+    try {
+        type = ReadText(key, "IFTYPE");
+        host = ReadText(key, "HOST");
+    } catch (...) {
+        SettingsStore().CloseKey(key);
+        throw;
+    }
+    SettingsStore().CloseKey(key);
 }
 
 bool CAdapterConfigApp::CanWriteSystemKeys(std::initializer_list<int> systems) {

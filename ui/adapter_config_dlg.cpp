@@ -5,10 +5,12 @@
 #include <utility>
 
 #include "app/adapter_config_app.h"
-#include "app/save_report.h"
+#include "app/recorded_save.h"
 #include "framework/menu.h"
 #include "framework/message_box.h"
+#include "framework/text_encoding.h"
 #include "net/adapter_table.h"
+#include "record/change_recorder.h"
 #include "ui/about_dlg.h"
 #include "ui/change_address_dlg.h"
 #include "ui/high_contrast.h"
@@ -383,20 +385,33 @@ bool CAdapterConfigDlg::SaveBothSystems(const CString& host1, const CString& hos
     if (!app)
         return false;
     const CString* hosts[3] = {nullptr, &host1, &host2};
-    SaveOutcome outcome[3] = {};
-    switch (SaveSystemsGuarded(*app, hosts, outcome)) {
+    CChangeRecorder recorder("Pellvane");
+    const RecordedSave save = SaveSystemsRecorded(*app, hosts, recorder);
+    switch (save.result) {
         case SaveResult::kSaved:
-            return true;
+            break;
         case SaveResult::kNeedsAdministrator:
             AfxMessageBox(kSaveNeedsAdministratorNotice);
             return false;
-        case SaveResult::kIncomplete:
+        case SaveResult::kNotRecordable:
+            AfxMessageBox(
+                ("The configuration was not saved: " + Utf8ToAnsi(save.problem) + ".").c_str());
+            return false;
+        case SaveResult::kIncomplete: {
+            char text[2048];  // no heap: it may be what failed
+            ComposeIncompleteSaveNotice(save.outcome, app->m_strDriverIni.GetString(), text,
+                                        sizeof(text));
+            AfxMessageBox(text);
             break;
+        }
     }
-    char text[2048];  // no heap: it may be what failed
-    ComposeIncompleteSaveNotice(outcome, app->m_strDriverIni.GetString(), text, sizeof(text));
-    AfxMessageBox(text);
-    return false;
+    // What was saved stays saved: the window closes after a complete save
+    // even when its record failed, and says so first.
+    if (save.bRecordFailed)
+        AfxMessageBox(("The configuration was saved, but " + Utf8ToAnsi(save.problem) +
+                       ".\n\nNote the change by hand.")
+                          .c_str());
+    return save.result == SaveResult::kSaved;
 }
 
 void CAdapterConfigDlg::AddAboutToSystemMenu() {

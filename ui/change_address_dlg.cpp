@@ -5,10 +5,12 @@
 
 #include "app/adapter_config_app.h"
 #include "framework/message_box.h"
+#include "framework/text_encoding.h"
 #include "net/adapter_table.h"
 #include "net/address_text.h"
 #include "net/broadcast_channel.h"
 #include "net/network_check.h"
+#include "record/change_recorder.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
 
@@ -87,7 +89,8 @@ void CChangeAddressDlg::OnOK() {
     // exists before sending, so nothing below needs memory.
     DWORD address = 0;
     CString strSent = record ? ResolvedAddressText(m_strNewAddress, address) : CString();
-    if (!strSent.IsEmpty() && !ConfirmDespiteFindings(address))
+    std::vector<std::string> findings;
+    if (!strSent.IsEmpty() && !ConfirmDespiteFindings(address, findings))
         return;
 
     CString question;
@@ -96,7 +99,26 @@ void CChangeAddressDlg::OnOK() {
     if (AfxQuestionBox(question) != IDYES)
         return;
 
-    if (strSent.IsEmpty() || !record->ChangeAddress(strSent)) {
+    if (strSent.IsEmpty()) {
+        AfxMessageBox("Failed to change by the new IP Address !");
+        return;
+    }
+    // Nothing is sent unless its record can be written.
+    ChangeRecord change = DescribeChange(strSent, std::move(findings));
+    CChangeRecorder recorder("Pellvane");
+    if (!recorder.Open("the IP address of " + change.address.mac + " from " +
+                       change.address.oldAddress + " to " + change.address.newAddress)) {
+        AfxMessageBox(
+            ("The IP address was not changed: " + Utf8ToAnsi(recorder.GetProblem()) + ".").c_str());
+        return;
+    }
+    change.address.confirmed = record->ChangeAddress(strSent);
+    if (!recorder.Record(change))
+        AfxMessageBox(("The change of the IP address was " +
+                       std::string(change.address.confirmed ? "made" : "requested") + ", but " +
+                       Utf8ToAnsi(recorder.GetProblem()) + ".\n\nNote the change by hand.")
+                          .c_str());
+    if (!change.address.confirmed) {
         AfxMessageBox("Failed to change by the new IP Address !");
         return;
     }
@@ -109,7 +131,23 @@ void CChangeAddressDlg::OnOK() {
     EndDialog(IDOK);
 }
 
-bool CChangeAddressDlg::ConfirmDespiteFindings(DWORD address) const {
+ChangeRecord CChangeAddressDlg::DescribeChange(const CString& sent,
+                                               std::vector<std::string> findings) const {
+    ChangeRecord change;
+    change.action = ChangeRecord::Action::kChangeAddress;
+    change.address.mac = AnsiToUtf8(m_strMacAddress.GetString());
+    change.address.oldAddress = AnsiToUtf8(m_strIpAddress.GetString());
+    change.address.newAddress = sent.GetString();
+    change.address.findings = std::move(findings);
+    if (CAdapterTable* table = ApplicationTable()) {
+        if (const DWORD card = CNetworkCheck(*table).Check(m_nTableIndex).Via().address)
+            change.address.via = FormatIPv4(card).GetString();
+    }
+    return change;
+}
+
+bool CChangeAddressDlg::ConfirmDespiteFindings(DWORD address,
+                                               std::vector<std::string>& texts) const {
     CAdapterTable* table = ApplicationTable();
     if (!table)
         return true;
@@ -117,6 +155,8 @@ bool CChangeAddressDlg::ConfirmDespiteFindings(DWORD address) const {
     const AdapterFindings findings = check.CheckAddress(m_nTableIndex, address);
     if (!findings.Any())
         return true;
+    for (const CString& text : check.Describe(findings))
+        texts.push_back(AnsiToUtf8(text.GetString()));
     CString warning;
     warning.Format("The new address [%s] has a problem:\n\n%s\n\nChange the address anyway?",
                    m_strNewAddress.GetString(), check.DescribeAll(findings, "\n").GetString());

@@ -3,10 +3,14 @@
 // confirmation, sends the address-change command and reports the outcome.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "framework/afx_types.h"
 #include "framework/cstring.h"
 #include "framework/dialog.h"
 #include "framework/font.h"
+#include "record/change_record.h"
 
 // What the main window hands to the dialog: the row and what it shows.
 struct SelectedAdapter {
@@ -39,6 +43,9 @@ protected:
 
 private:
     // True when `address` (network order) gives the adapter no network
-    // finding, or the user wants it despite the warning that names them.
-    bool ConfirmDespiteFindings(DWORD address) const;
+    // finding, or the user wants it despite the warning that names them;
+    // the findings' texts go to `texts` (UTF-8) for the record.
+    bool ConfirmDespiteFindings(DWORD address, std::vector<std::string>& texts) const;
+    // The record of sending `sent` to this dialog's adapter, outcome unset.
+    ChangeRecord DescribeChange(const CString& sent, std::vector<std::string> findings) const;
 };

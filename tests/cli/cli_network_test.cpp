@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/cli_run.h"
+#include "tests/support/record_folder.h"
 #include "tests/support/simulator_test.h"
 
 #ifdef _WIN32
@@ -57,6 +58,8 @@ protected:
         args.insert(args.end(), extra.begin(), extra.end());
         StartSimulator(args);
     }
+
+    TemporaryRecordFolder m_records;
 };
 
 TEST_F(CliNetworkTest, ListPrintsTheAdaptersInEachFormat) {
@@ -225,6 +228,11 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         const char* errPart;
         const char* request;  // what reached the simulator, or null for nothing
         bool force = false;
+        // The record's new address, outcome, forced and findings, as stored;
+        // null when nothing may be recorded.
+        const char* record = nullptr;
+        std::vector<std::string> extra = {};  // more arguments
+        bool recordUnusable = false;          // the record's folder cannot be made
     } cases[] = {
         {"host name: checked as the address it resolved to, the workstation's own", "",
          "00:1a:2b:3c:4d:5e", "pellvane-ws", 1, "",
@@ -237,19 +245,43 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
          "a problem: not reachable from this workstation: outside 10.231.0.0/24; nothing", nullptr},
         {"the subnet's broadcast address", "", "00:1a:2b:3c:4d:5e", "10.231.0.255", 1, "",
          "a problem: the broadcast address of 10.231.0.0/24; nothing was sent", nullptr},
-        {"outside the card's subnet, forced", "", "00:1a:2b:3c:4d:5e", "192.168.0.30", 0,
+        {"outside the card's subnet, forced",
+         "",
+         "00:1a:2b:3c:4d:5e",
+         "192.168.0.30",
+         0,
          "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 192.168.0.30. "
          "Power Off/On the Tessik/ADC.\n",
          "",
          " len 28: 50 52 55 58 20 49 46 43 4f 4e 46 49 47 00 00 00 "
          "c0 a8 00 1e 00 1a 2b 3c 4d 5e a1 a2\n",
-         true},
+         true,
+         R"({"newAddress":"192.168.0.30","via":"10.231.0.1","outcome":"confirmed","forced":true,)"
+         R"("findings":["not reachable from this workstation: outside 10.231.0.0/24"],)"
+         R"("reason":"moved to the lab network"})",
+         {"--reason", "moved to the lab network"}},
         {"confirmed, MAC in capitals with dashes", "", "00-1A-2B-3C-4D-5E", "10.231.0.120", 0,
          "IP address of 00:1a:2b:3c:4d:5e changed from 10.231.0.20 to 10.231.0.120. "
          "Power Off/On the Tessik/ADC.\n",
-         "", kChangeRequest},
+         "", kChangeRequest, false,
+         R"({"newAddress":"10.231.0.120","via":"10.231.0.1","outcome":"confirmed","forced":false,)"
+         R"("findings":[]})"},
         {"not confirmed", "--ignore-change", "00:1a:2b:3c:4d:5e", "10.231.0.120", 3, "",
-         "did not confirm the change to 10.231.0.120", kChangeRequest},
+         "did not confirm the change to 10.231.0.120", kChangeRequest, false,
+         R"({"newAddress":"10.231.0.120","via":"10.231.0.1","outcome":"not confirmed",)"
+         R"("forced":false,"findings":[]})"},
+        {"no record can be kept",
+         "",
+         "00:1a:2b:3c:4d:5e",
+         "10.231.0.120",
+         6,
+         "",
+         "pellvane-cli: nothing was sent: the change cannot be recorded in ",
+         nullptr,
+         false,
+         nullptr,
+         {},
+         true},
         {"unknown MAC", "", "00:1a:2b:3c:4d:60", "10.231.0.120", 3, "",
          "no adapter with MAC 00:1a:2b:3c:4d:60 answered within 1 second", nullptr},
         {"same suffix, other maker", "", "02:1a:2b:3c:4d:5e", "10.231.0.120", 3, "",
@@ -270,7 +302,13 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         std::vector<std::string> args = {"set-ip", c.mac, c.address, "--seconds", "1"};
         if (c.force)
             args.push_back("--force");
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const size_t recordsBefore = m_records.Records().size();
+        const std::string root = m_records.Root();
+        if (c.recordUnusable)  // a parent folder that does not exist
+            m_records.PointAt(root + (root.find('\\') == std::string::npos ? "/none" : "\\none"));
         CliRun run = RunCli(args);
+        m_records.PointAt(root);
         m_sim.Stop();
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(run.out, c.out);
@@ -281,6 +319,22 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
             EXPECT_NE(log.find(c.request), std::string::npos) << log;
         else
             EXPECT_EQ(log.find(" len 28: "), std::string::npos) << log;
+        const std::vector<nlohmann::json> records = m_records.Records();
+        ASSERT_EQ(records.size(), recordsBefore + (c.record ? 1 : 0));
+        if (!c.record)
+            continue;
+        nlohmann::json expected = nlohmann::json::parse(c.record);
+        expected["action"] = "change-address";
+        expected["program"] = "pellvane-cli";
+        expected["mac"] = "00:1a:2b:3c:4d:5e";
+        expected["oldAddress"] = "10.231.0.20";
+        nlohmann::json got = records.back();
+        for (const char* origin : {"time", "user", "workstation", "version"}) {
+            EXPECT_TRUE(got[origin].is_string() && !got[origin].get<std::string>().empty())
+                << origin;
+            got.erase(origin);
+        }
+        EXPECT_EQ(got, expected);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/cli_run.h"
+#include "tests/support/process_text.h"
+#include "tests/support/record_folder.h"
 #include "tests/ui/stored_settings.h"
 
 namespace {
@@ -43,6 +45,7 @@ protected:
     }
 
     std::unique_ptr<stored::DriverFolder> m_pFolder;
+    TemporaryRecordFolder m_records;
 };
 
 TEST_F(CliSettingsTest, AssignAndUnassignStoreWhatTheWindowStores) {
@@ -174,6 +177,96 @@ TEST_F(CliSettingsTest, AssignAndUnassignStoreWhatTheWindowStores) {
         EXPECT_EQ(m_pFolder->IniBytes(), IniText(c.after1, c.fresh ? "500" : "250", c.after2));
         EXPECT_FALSE(stored::ExistsIn64BitView());
     }
+}
+
+TEST_F(CliSettingsTest, ChangesAreRecordedAndNeverMadeWithoutTheirRecord) {
+    const std::string states = PlatformPath(PELLVANE_RECORD_STATES);
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* root;  // the shared data folder there; null: the test's own
+        int exitCode;
+        const char* errPart;
+        const char* record;  // the assignment's values as recorded; null for no record
+        const char* host1;   // system 1's host afterwards
+    } cases[] = {
+        {"assigned, with a reason",
+         {"assign", "1", "10.231.0.40", "--reason", "column oven replaced"},
+         nullptr,
+         0,
+         "",
+         R"({"system":1,"oldType":"NONE","oldHost":"","newType":"TessikBox",)"
+         R"("newHost":"10.231.0.40","reason":"column oven replaced"})",
+         "10.231.0.40"},
+        {"the same again changes nothing",
+         {"assign", "1", "10.231.0.40"},
+         nullptr,
+         0,
+         "",
+         nullptr,
+         "10.231.0.40"},
+        {"the record's folder cannot be made",
+         {"unassign", "1"},
+         "\\none",
+         6,
+         "\\none\\Pellvane cannot be created: ",
+         nullptr,
+         "10.231.0.40"},
+        {"everyone may write the record's folder",
+         {"unassign", "1"},
+         "\\open",
+         6,
+         "\\open\\Pellvane is writable by users (Everyone)",
+         nullptr,
+         "10.231.0.40"},
+        {"the record's folder is a link",
+         {"unassign", "1"},
+         "\\linked",
+         6,
+         "\\linked\\Pellvane is a link",
+         nullptr,
+         "10.231.0.40"},
+        {"unassigned",
+         {"unassign", "1"},
+         nullptr,
+         0,
+         "",
+         R"({"system":1,"oldType":"TessikBox","oldHost":"10.231.0.40","newType":"NONE",)"
+         R"("newHost":""})",
+         ""},
+    };
+    const std::string own = m_records.Root();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string root = c.root ? states + c.root : own;
+        m_records.PointAt(root);
+        const size_t before = m_records.Records().size();
+        CliRun run = RunCli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
+        if (c.exitCode == 6) {
+            EXPECT_EQ(run.err.rfind("pellvane-cli: nothing was saved: the change cannot be "
+                                    "recorded in " +
+                                        root + "\\Pellvane\\changes.jsonl: ",
+                                    0),
+                      0u)
+                << run.err;
+        }
+        ExpectSystem(1, c.host1);
+        const std::vector<nlohmann::json> records = m_records.Records();
+        ASSERT_EQ(records.size(), before + (c.record ? 1 : 0));
+        if (!c.record)
+            continue;
+        nlohmann::json expected = nlohmann::json::parse(c.record);
+        expected["action"] = "assign";
+        expected["program"] = "pellvane-cli";
+        expected["driverFile"] = m_pFolder->IniPath();
+        nlohmann::json got = records.back();
+        for (const char* origin : {"time", "user", "workstation", "version"})
+            got.erase(origin);
+        EXPECT_EQ(got, expected);
+    }
+    m_records.PointAt(own);
 }
 
 TEST_F(CliSettingsTest, ShowReadsBackWhatWasAssigned) {

@@ -11,6 +11,7 @@
 #include "tests/hardening/planted_folder.h"
 #include "tests/support/network_env.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/record_folder.h"
 #include "tests/ui/stored_settings.h"
 #include "tests/ui/ui_driver.h"
 #include "ui/resources/resource.h"
@@ -130,6 +131,7 @@ protected:
 
     SimulatorProcess m_sim;
     std::unique_ptr<stored::DriverFolder> m_pFolder;
+    TemporaryRecordFolder m_records;  // the program inherits it
     PROCESS_INFORMATION m_process = {};
 };
 
@@ -155,6 +157,7 @@ TEST_F(ProgramWindowTest, ExitEndsWithCodeZeroAndWritesNothing) {
     ui::ClickItem(window, IDCANCEL);
     EXPECT_EQ(WaitForExit(), 0);
     EXPECT_EQ(Snapshot(), before) << "a setting was written";
+    EXPECT_EQ(m_records.Records().size(), 0u) << "a change was recorded";
 }
 
 TEST_F(ProgramWindowTest, SaveAndExitAnsweredYesStoresTheAssignment) {
@@ -186,6 +189,12 @@ TEST_F(ProgramWindowTest, SaveAndExitAnsweredYesStoresTheAssignment) {
     EXPECT_EQ(m_pFolder->IniBytes(),
               "[SYSTEM-1]\r\nIFTYPE=TessikBox\r\nHOST=10.231.0.22\r\nSamplingInterval=500\r\n"
               "[SYSTEM-2]\r\nIFTYPE=NONE\r\nHOST=\r\nSamplingInterval=500\r\n");
+    // System 2 kept its type and host: only system 1's change is on record.
+    const std::vector<nlohmann::json> records = m_records.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["program"], "Pellvane");
+    EXPECT_EQ(records[0]["system"], 1);
+    EXPECT_EQ(records[0]["newHost"], "10.231.0.22");
 }
 
 // Started from a downloads folder that also holds a planted IPHLPAPI.DLL,

@@ -14,6 +14,7 @@
 #include "net/adapter_table.h"
 #include "net/socket_api.h"
 #include "tests/support/network_env.h"
+#include "tests/support/record_folder.h"
 #include "tests/support/sim_process.h"
 #include "tests/ui/ui_driver.h"
 #include "ui/adapter_config_dlg.h"
@@ -103,8 +104,27 @@ protected:
                "\n\nChange the address anyway?";
     }
 
+    // The record of an address change of 00:1a:2b:cd:ef:02 from 10.231.0.22,
+    // without the origin's values.
+    static nlohmann::json ChangeOf(const char* to, const char* outcome,
+                                   std::vector<std::string> findings) {
+        return {{"program", "Pellvane"},      {"action", "change-address"},
+                {"mac", "00:1a:2b:cd:ef:02"}, {"oldAddress", "10.231.0.22"},
+                {"newAddress", to},           {"via", "10.231.0.1"},
+                {"outcome", outcome},         {"forced", false},
+                {"findings", findings}};
+    }
+    std::vector<nlohmann::json> RecordedChanges() const {
+        std::vector<nlohmann::json> records = m_records.Records();
+        for (nlohmann::json& record : records)
+            for (const char* origin : {"time", "user", "workstation", "version"})
+                record.erase(origin);
+        return records;
+    }
+
     CAdapterConfigApp m_app;
     SimulatorProcess m_sim;
+    TemporaryRecordFolder m_records;
     bool m_bLibraryStarted = false;
 };
 
@@ -177,6 +197,24 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             EXPECT_EQ(ui::GetItemText(dialog, IDC_NEW_ADDRESS), "10.231.0.122");
             EXPECT_EQ(RequestsSent(), 0);
 
+            // Without its record nothing is sent.
+            const std::string root = m_records.Root();
+            m_records.PointAt(root + "\\none");
+            box = Apply(dialog);
+            ASSERT_TRUE(ui::AnswerMessageBox(box.hwnd, IDYES));
+            HWND refused = ui::WaitForMessageBox();
+            ASSERT_NE(refused, nullptr);
+            EXPECT_EQ(ui::ReadMessageBox(refused).text.rfind(
+                          "The IP address was not changed: the change cannot be recorded in " +
+                              root + "\\none\\Pellvane\\changes.jsonl: " + root +
+                              "\\none\\Pellvane cannot be created: ",
+                          0),
+                      0u);
+            ASSERT_TRUE(ui::AnswerMessageBox(refused, IDOK));
+            EXPECT_TRUE(::IsWindowVisible(dialog));
+            EXPECT_EQ(RequestsSent(), 0);
+            m_records.PointAt(root);
+
             // No adapter answers: about a second, the failure notice, the
             // dialog stays with the typed text and nothing changes.
             m_sim.Stop();
@@ -200,6 +238,8 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             CString recorded;
             table.GetAt(1)->GetIpText(recorded);
             EXPECT_STREQ(recorded, "10.231.0.22") << "an unconfirmed address was recorded";
+            EXPECT_EQ(RecordedChanges(),
+                      std::vector<nlohmann::json>{ChangeOf("10.231.0.122", "not confirmed", {})});
 
             // The adapter is back: the question still names the old address,
             // the change (to the workstation's own name, which the private
@@ -242,6 +282,11 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
                                            "00 0a e7 00 01 00 1a 2b cd ef 02 00 00\n"),
                       std::string::npos)
                 << m_sim.ReadLog();
+            // The address sent, and the finding the user was warned of.
+            const std::vector<nlohmann::json> changes = RecordedChanges();
+            ASSERT_EQ(changes.size(), 2u);
+            EXPECT_EQ(changes[1],
+                      ChangeOf("10.231.0.1", "confirmed", {"same address as this workstation"}));
 
             // The adapter answers the next discovery from its new address.
             released = tracker.Releases();

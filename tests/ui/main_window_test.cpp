@@ -24,6 +24,7 @@
 #include "net/socket_api.h"
 #include "tests/support/network_env.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/record_folder.h"
 #include "tests/ui/stored_settings.h"
 #include "tests/ui/ui_driver.h"  // windows.h first
 #include "ui/adapter_config_dlg.h"
@@ -322,6 +323,7 @@ protected:
     CAdapterConfigApp m_app;
     SimulatorProcess m_sim;
     std::unique_ptr<stored::DriverFolder> m_pFolder;
+    TemporaryRecordFolder m_records;
     bool m_bStarted = false;
     std::string m_strAfterStartUp;  // the snapshot once start-up had loaded the configuration
 };
@@ -430,6 +432,23 @@ TEST_F(MainWindowTest, SaveChecksEachTickedSystemAndStoresWhatTheBoxesSay) {
               "[SYSTEM-2]\r\nIFTYPE=TessikBox\r\nHOST=10.231.0.31 \r\nSamplingInterval=500\r\n");
     EXPECT_STREQ(m_app.m_strHost[1], "");
     EXPECT_STREQ(m_app.m_strHost[2], "10.231.0.31 ");
+
+    // One record per system, in the order saved.
+    const std::vector<nlohmann::json> records = m_records.Records();
+    ASSERT_EQ(records.size(), 2u);
+    const char* const changes[][4] = {{"TessikBox", "10.231.0.21", "NONE", ""},
+                                      {"TessikBox", "10.231.0.22", "TessikBox", "10.231.0.31 "}};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(records[i]["program"], "Pellvane");
+        EXPECT_EQ(records[i]["action"], "assign");
+        EXPECT_EQ(records[i]["system"], i + 1);
+        EXPECT_EQ(records[i]["oldType"], changes[i][0]);
+        EXPECT_EQ(records[i]["oldHost"], changes[i][1]);
+        EXPECT_EQ(records[i]["newType"], changes[i][2]);
+        EXPECT_EQ(records[i]["newHost"], changes[i][3]);
+        EXPECT_EQ(records[i]["driverFile"], m_pFolder->IniPath());
+        EXPECT_FALSE(records[i].contains("reason"));
+    }
 }
 
 TEST_F(MainWindowTest, RowTrackingDecidesWhatTheMenuAndSetIpAddressUse) {
@@ -683,8 +702,29 @@ TEST_F(MainWindowTest, AFailedSaveNamesWhatWasNotSavedAndKeepsTheWindowOpen) {
         EXPECT_EQ(store.Journal(), std::vector<std::string>{});
         EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.21") << "an unsaved host taken as saved";
 
-        // The keys can be written again; only the driver file is reported.
+        // The keys can be written again, but no record can be kept.
         store.SetRegistryWritable(true);
+        const std::string root = m_records.Root();
+        m_records.PointAt(root + "\\none");
+        box = SaveAnsweredYes(window);
+        ASSERT_NE(box, nullptr) << "no notice for a save without its record";
+        // (The platform's reason follows.)
+        EXPECT_EQ(ui::ReadMessageBox(box).text.rfind(
+                      "The configuration was not saved: the change cannot be recorded in " + root +
+                          "\\none\\Pellvane\\changes.jsonl: " + root +
+                          "\\none\\Pellvane cannot be created: ",
+                      0),
+                  0u);
+        ASSERT_TRUE(window.Answer(box, IDOK));
+        EXPECT_TRUE(window.IsOpen());
+        // (The rights check has made the missing key of system 2, as start-up would.)
+        const CMemorySettingsStore::Value* unchanged = store.FindValue(key1, "HOST");
+        ASSERT_NE(unchanged, nullptr);
+        EXPECT_EQ(unchanged->bytes, stored::StringBytes("10.231.0.21"));
+        EXPECT_STREQ(m_app.m_strHost[1], "10.231.0.21");
+        m_records.PointAt(root);
+
+        // Only the driver file is reported.
         box = SaveAnsweredYes(window);
         ASSERT_NE(box, nullptr) << "no notice for the driver file";
         info = ui::ReadMessageBox(box);

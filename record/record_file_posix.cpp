@@ -60,12 +60,16 @@ bool CRecordFile::Open() {
     if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
         return Fail(folder + " cannot be created: " + Because(errno));
     const std::string ownSid = "uid:" + std::to_string(::geteuid());
+    // O_DIRECTORY tells a link to a folder from a file no better than "not a
+    // folder"; the open's O_NOFOLLOW still refuses one planted after this.
+    struct stat status;
+    if (::lstat(folder.c_str(), &status) == 0 && S_ISLNK(status.st_mode))
+        return Fail(folder + " is a link");
     int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folderFd < 0)
         return Fail(errno == ELOOP     ? folder + " is a link"
                     : errno == ENOTDIR ? folder + " is not a folder"
                                        : folder + " cannot be opened: " + Because(errno));
-    struct stat status;
     std::string refusal = ::fstat(folderFd, &status) != 0
                               ? folder + " cannot be examined: " + Because(errno)
                               : JudgeRecordPath(folder, true, FactsOf(status, true), ownSid);

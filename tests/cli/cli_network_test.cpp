@@ -233,6 +233,8 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         const char* record = nullptr;
         std::vector<std::string> extra = {};  // more arguments
         bool recordUnusable = false;          // the record's folder cannot be made
+        // (Native only) the program is started by this, for a disk that is full.
+        std::vector<std::string> launcher = {};
     } cases[] = {
         {"host name: checked as the address it resolved to, the workstation's own", "",
          "00:1a:2b:3c:4d:5e", "pellvane-ws", 1, "",
@@ -297,6 +299,10 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+#ifdef _WIN32
+        if (!c.launcher.empty())
+            continue;
+#endif
         StartAdapters(*c.simulator ? std::vector<std::string>{c.simulator}
                                    : std::vector<std::string>{});
         std::vector<std::string> args = {"set-ip", c.mac, c.address, "--seconds", "1"};
@@ -307,7 +313,7 @@ TEST_F(CliNetworkTest, SetIpOutcomes) {
         const std::string root = m_records.Root();
         if (c.recordUnusable)  // a parent folder that does not exist
             m_records.PointAt(root + (root.find('\\') == std::string::npos ? "/none" : "\\none"));
-        CliRun run = RunCli(args);
+        CliRun run = RunCli(args, c.launcher);
         m_records.PointAt(root);
         m_sim.Stop();
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;

@@ -7,4 +7,5 @@ enum ExitCode : int {
     kExitNoNetwork = 2,   // no card to broadcast through
     kExitNoAdapter = 3,   // nobody answered, no such MAC, or no confirmation
     kExitNotWritten = 4,  // a setting could not be written
+    kExitNoRecord = 6,    // the record of changes could not be opened, written or read
 };

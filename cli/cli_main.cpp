@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     AddListCommand(app, exitCode);
     AddSetIpCommand(app, exitCode);
     AddDoctorCommand(app, exitCode);
+    AddHistoryCommand(app, exitCode);
     AddConfigCommands(app, exitCode);
     try {
         app.parse(argc, argv);

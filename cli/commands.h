@@ -11,6 +11,7 @@
 void AddListCommand(CLI::App& app, int& exitCode);
 void AddSetIpCommand(CLI::App& app, int& exitCode);
 void AddDoctorCommand(CLI::App& app, int& exitCode);
+void AddHistoryCommand(CLI::App& app, int& exitCode);
 // show, assign and unassign: the settings exist only where the registry
 // does; the portable build names them and refuses them.
 void AddConfigCommands(CLI::App& app, int& exitCode);

@@ -3,6 +3,8 @@
 // streams, and what reached the simulator.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 
 #include "tests/cli/cli_run.h"
 #include "tests/support/record_folder.h"
+#include "tests/support/process_text.h"
 #include "tests/support/simulator_test.h"
 
 #ifdef _WIN32
@@ -213,6 +216,98 @@ TEST_F(CliNetworkTest, DoctorReportsTheCardsTheAnswersAndAVerdict) {
         EXPECT_EQ(report, expected);
     }
 }
+
+#ifndef _WIN32
+// history needs no network: the record file is found through $ProgramData,
+// which `env` sets for the program alone.
+TEST(CliHistoryTest, PrintsTheRecordInEachFormatAndToleratesNoFile) {
+    namespace fs = std::filesystem;
+    const fs::path root =
+        fs::temp_directory_path() / ("pv-history-" + std::to_string(CurrentProcessId()));
+    const std::string kAssign =
+        R"({"time":"2026-12-09T14:02:11.123Z","user":"LAB\\anna","workstation":"HPLC-07",)"
+        R"("program":"Pellvane","version":"2.1.0","action":"assign","system":1,"oldType":"NONE",)"
+        R"("oldHost":"","newType":"TessikBox","newHost":"10.231.0.40","driverFile":""})";
+    const std::string kAddress =
+        R"({"time":"2026-12-10T08:00:00.000Z","user":"LAB\\ben","workstation":"HPLC-07",)"
+        R"("program":"pellvane-cli","version":"2.1.0","action":"change-address",)"
+        R"("mac":"00:1a:2b:3c:4d:5e","oldAddress":"10.231.0.30","newAddress":"10.231.0.40",)"
+        R"("via":"10.231.0.1","outcome":"confirmed","forced":false,"findings":[],"reason":"rack"})";
+    fs::create_directories(root / "kept" / "Pellvane");
+    std::ofstream(root / "kept" / "Pellvane" / "changes.jsonl", std::ios::binary)
+        << kAssign << "\n"
+        << kAddress << "\n"
+        << R"({"time":"2026-12-11T0)";
+    fs::create_directories(root / "folder" / "Pellvane" / "changes.jsonl");
+    const std::string kUnparsable =
+        R"({"unparsable":true,"line":3,"text":"{\"time\":\"2026-12-11T0"})";
+
+    const struct {
+        const char* folder;  // under root, as $ProgramData
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        {"kept",
+         {"history"},
+         0,
+         "Time                      User      Workstation  Program             Change" +
+             std::string(64, ' ') + "  Reason\n" +
+             "------------------------  --------  -----------  ------------------  " +
+             std::string(70, '-') + "  ------\n" +
+             "2026-12-09T14:02:11.123Z  LAB\\anna  HPLC-07      Pellvane 2.1.0      system 1: NONE "
+             "\"\" -> TessikBox 10.231.0.40\n"
+             "2026-12-10T08:00:00.000Z  LAB\\ben   HPLC-07      pellvane-cli 2.1.0  "
+             "00:1a:2b:3c:4d:5e "
+             "10.231.0.30 -> 10.231.0.40 via 10.231.0.1, confirmed  rack\n"
+             "                                                                     unparsable line "
+             "3: "
+             "{\"time\":\"2026-12-11T0\n",
+         ""},
+        {"kept",
+         {"history", "--format", "json", "--mac", "00-1A-2B-3C-4D-5E"},
+         0,
+         "[\n" + kAddress + ",\n" + kUnparsable + "\n]\n",
+         ""},
+        {"kept",
+         {"history", "--format", "csv", "--system", "1", "--since", "2026-12-09"},
+         0,
+         "time,user,workstation,program,version,action,change,reason\r\n"
+         "2026-12-09T14:02:11.123Z,LAB\\anna,HPLC-07,Pellvane,2.1.0,assign,"
+         "\"system 1: NONE \"\"\"\" -> TessikBox 10.231.0.40\",\r\n"
+         ",,,,,,\"unparsable line 3: {\"\"time\"\":\"\"2026-12-11T0\",\r\n",
+         ""},
+        {"kept",
+         {"history", "--since", "yesterday"},
+         1,
+         "",
+         "--since: \"yesterday\" is neither a date like 2026-12-09 nor a time like "
+         "2026-12-09T14:02:11.123Z (UTC)\nRun with --help for more information.\n"},
+        {"none",
+         {"history"},
+         0,
+         "",
+         "pellvane-cli: no changes are on record: " +
+             (root / "none/Pellvane/changes.jsonl").string() + " does not exist\n"},
+        {"none", {"history", "--format", "json"}, 0, "[]\n", ""},
+        {"folder",
+         {"history", "--format", "json"},
+         6,
+         "",
+         "pellvane-cli: the record of changes " +
+             (root / "folder/Pellvane/changes.jsonl").string() +
+             " could not be read: Is a directory\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + " " + c.args.back());
+        CliRun run = RunCli(c.args, {"env", "ProgramData=" + (root / c.folder).string()});
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+    }
+    fs::remove_all(root);
+}
+#endif
 
 TEST_F(CliNetworkTest, SetIpOutcomes) {
     const char* kFormNotice =

@@ -1,7 +1,8 @@
 // The About box and what the main window does with its system menu and icon:
 // the main window runs modally on the test's thread (without an adapter
 // table, so no discovery) while a second thread operates it. Also the
-// resources Windows reads from Pellvane.exe itself: version and manifest.
+// resources Windows reads from Pellvane.exe itself: version, manifest and the
+// event log's message table; and what the program reports to the event log.
 #include "tests/ui/ui_driver.h"  // winsock2.h ahead of windows.h
 
 #include <commctrl.h>
@@ -16,7 +17,13 @@
 #include <vector>
 
 #include "app/adapter_config_app.h"
+#include "change_events.h"
+#include "framework/text_encoding.h"
 #include "pellvane_version.h"
+#include "record/event_log.h"
+#include "tests/support/event_trace.h"
+#include "tests/support/process_text.h"
+#include "tests/support/registry_tree.h"
 #include "ui/about_dlg.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
@@ -391,4 +398,191 @@ TEST(AboutBoxTest, PellvaneExeCarriesVersionAndManifest) {
     EXPECT_NE(std::find(widths.begin(), widths.end(), 32), widths.end());
     EXPECT_NE(std::find(widths.begin(), widths.end(), 16), widths.end());
     ::FreeLibrary(exe);
+}
+
+// The event log's messages as Event Viewer reads them from Pellvane.exe: each
+// event's insertion strings in their places, CRLF line breaks, no line break
+// at the end.
+TEST(EventLogTest, PellvaneExeCarriesTheChangeMessages) {
+    HMODULE exe = ::LoadLibraryExW(Utf8ToWide(PlatformPath(PELLVANE_EXE_PATH)).c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    struct Case {
+        DWORD id;
+        unsigned code, severity;  // as Event Viewer shows them
+        int strings;
+        std::vector<std::string> inOrder;  // the last one ends the text
+    };
+    const Case cases[] = {
+        {PV_EVENT_ASSIGNMENT_SAVED,
+         1000,
+         1,
+         12,
+         {"The settings of HPLC system <6> were saved: type <9>, host \"<10>\" (before: type <7>, "
+          "host \"<8>\").\r\nDriver settings file: <11>.\r\n\r\n",
+          "Changed by <2> on <3> with <4> <5> at <1> (UTC).\r\nReason: <12>"}},
+        {PV_EVENT_ADDRESS_CHANGED,
+         1001,
+         1,
+         13,
+         {"The adapter <6> changed its IP address from <7> to <8> (asked through the card <9>; "
+          "outcome: <10>).\r\nForced past findings: <11>. Findings: <12>.\r\n\r\n",
+          "Changed by <2> on <3> with <4> <5> at <1> (UTC).\r\nReason: <13>"}},
+        {PV_EVENT_ADDRESS_NOT_CONFIRMED,
+         1002,
+         2,
+         13,
+         {"The adapter <6> did not confirm the change of its IP address from <7> to <8> (asked "
+          "through the card <9>; outcome: <10>). ",
+          "\r\nForced past findings: <11>. Findings: <12>.\r\n\r\n", "Reason: <13>"}},
+        {PV_EVENT_CHANGE_REFUSED,
+         1003,
+         3,
+         7,
+         {"A change was refused because its record could not be written: <6>.\r\nThe record of "
+          "changes: <7>.\r\n\r\n",
+          "Asked by <2> on <3> with <4> <5> at <1> (UTC)."}},
+    };
+    std::vector<std::wstring> samples;
+    for (int i = 1; i <= 13; ++i)
+        samples.push_back(L"<" + std::to_wstring(i) + L">");
+    std::vector<DWORD_PTR> arguments;
+    for (const std::wstring& sample : samples)
+        arguments.push_back(reinterpret_cast<DWORD_PTR>(sample.c_str()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE("event " + std::to_string(c.code));
+        EXPECT_EQ(c.id & 0xFFFF, c.code);
+        EXPECT_EQ(c.id >> 30, c.severity);
+        wchar_t* buffer = nullptr;
+        const DWORD length = ::FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                FORMAT_MESSAGE_ARGUMENT_ARRAY,
+            exe, c.id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+            reinterpret_cast<LPWSTR>(&buffer), 0, reinterpret_cast<va_list*>(arguments.data()));
+        ASSERT_GT(length, 0u) << "no message " << c.id << ", error " << ::GetLastError();
+        const std::string text = WideToUtf8(std::wstring(buffer, length));
+        ::LocalFree(buffer);
+        size_t at = 0;
+        for (const std::string& part : c.inOrder) {
+            at = text.find(part, at);
+            ASSERT_NE(at, std::string::npos) << "missing in order: " << part << "\nin: " << text;
+            at += part.size();
+        }
+        EXPECT_EQ(at, text.size()) << "more after the last line: " << text;
+        for (int i = 1; i <= 13; ++i)
+            EXPECT_EQ(text.find("<" + std::to_string(i) + ">") != std::string::npos, i <= c.strings)
+                << "insertion string " << i;
+    }
+    ::FreeLibrary(exe);
+}
+
+namespace {
+
+RecordOrigin SampleOrigin() {
+    return {"2026-12-09T14:02:11.123Z", "LAB\\M\xC3\xBCller", "HPLC-WS7", "pellvane-cli", "1.0.1"};
+}
+
+std::vector<ChangeRecord> SampleRecords() {
+    ChangeRecord assigned;
+    assigned.origin = SampleOrigin();
+    assigned.assignment = {2, "NONE", "", "TessikBox", "10.231.0.21", ""};
+    ChangeRecord changed = assigned;
+    changed.action = ChangeRecord::Action::kChangeAddress;
+    changed.address = {"00:0a:cd:01:02:03",
+                       "10.231.0.21",
+                       "10.231.0.40",
+                       "10.231.0.1",
+                       true,
+                       true,
+                       {"10.231.0.40 is in use", "outside the card's subnet"}};
+    changed.reason = "bench 2 moved to the new subnet";
+    ChangeRecord unconfirmed = changed;
+    unconfirmed.address.confirmed = unconfirmed.address.forced = false;
+    unconfirmed.address.findings.clear();
+    return {assigned, changed, unconfirmed};
+}
+
+}  // namespace
+
+// Reports the samples: on its own, that each is reported; run by the test
+// below, what reaches the event log.
+TEST(EventLogTest, ReportsEachKindOfChange) {
+    for (const ChangeRecord& record : SampleRecords())
+        EXPECT_TRUE(ReportChangeEvent(record));
+    EXPECT_TRUE(ReportRefusedChangeEvent(SampleOrigin(), "set-ip 00:0a:cd:01:02:03 10.231.0.40",
+                                         "C:\\ProgramData\\Pellvane\\changes.jsonl is read-only"));
+}
+
+// Each event's type, ID and insertion strings in their fixed order, as Wine's
+// trace of ReportEventW shows them.
+TEST(EventLogTest, TheReportedStringsReachTheEventLog) {
+    char self[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    const EventTrace trace =
+        RunWithEventTrace(self, {"--gtest_filter=EventLogTest.ReportsEachKindOfChange"});
+    ASSERT_EQ(trace.exitCode, 0) << trace.out;
+    const std::vector<std::string> origin = {"2026-12-09T14:02:11.123Z", "LAB\\M\xC3\xBCller",
+                                             "HPLC-WS7", "pellvane-cli", "1.0.1"};
+    auto with = [&](std::vector<std::string> values) {
+        values.insert(values.begin(), origin.begin(), origin.end());
+        return values;
+    };
+    const std::vector<ReportedEvent> expected = {
+        {EVENTLOG_INFORMATION_TYPE, PV_EVENT_ASSIGNMENT_SAVED,
+         with({"2", "NONE", "", "TessikBox", "10.231.0.21", "none known", "none given"})},
+        {EVENTLOG_INFORMATION_TYPE, PV_EVENT_ADDRESS_CHANGED,
+         with({"00:0a:cd:01:02:03", "10.231.0.21", "10.231.0.40", "10.231.0.1", "confirmed", "yes",
+               "10.231.0.40 is in use; outside the card's subnet",
+               "bench 2 moved to the new subnet"})},
+        {EVENTLOG_WARNING_TYPE, PV_EVENT_ADDRESS_NOT_CONFIRMED,
+         with({"00:0a:cd:01:02:03", "10.231.0.21", "10.231.0.40", "10.231.0.1", "not confirmed",
+               "no", "none", "bench 2 moved to the new subnet"})},
+        {EVENTLOG_ERROR_TYPE, PV_EVENT_CHANGE_REFUSED,
+         with({"set-ip 00:0a:cd:01:02:03 10.231.0.40",
+               "C:\\ProgramData\\Pellvane\\changes.jsonl is read-only"})},
+    };
+    ASSERT_EQ(trace.events.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("event " + std::to_string(expected[i].id & 0xFFFF));
+        EXPECT_EQ(trace.events[i].type, expected[i].type);
+        EXPECT_EQ(trace.events[i].id, expected[i].id);
+        EXPECT_EQ(trace.events[i].strings, expected[i].strings);
+    }
+}
+
+// The source is registered in the 64-bit view, where the event log service
+// reads, with Pellvane.exe beside the running program; one already there is
+// left as it is.
+TEST(EventLogTest, RegistersTheSourceOnlyWhereItIsMissing) {
+    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pellvane";
+    auto value = [&](const char* name) {
+        char data[MAX_PATH * 2] = {};
+        DWORD size = sizeof(data) - 1;
+        if (::RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), name,
+                           RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, data,
+                           &size) != ERROR_SUCCESS)
+            return std::string("<missing>");
+        return std::string(name) == "TypesSupported"
+                   ? std::to_string(*reinterpret_cast<DWORD*>(data))
+                   : std::string(data);
+    };
+    DeleteRegistryTree(key, KEY_WOW64_64KEY);
+    RegisterMissingEventSource();
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string besideSelf = self;
+    besideSelf.erase(besideSelf.find_last_of('\\') + 1);
+    EXPECT_EQ(value("EventMessageFile"), besideSelf + "Pellvane.exe");
+    EXPECT_EQ(value("TypesSupported"), "7");
+
+    HKEY opened = nullptr;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                              &opened),
+              ERROR_SUCCESS);
+    ::RegSetValueExA(opened, "EventMessageFile", 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>("D:\\P.exe"), 9);
+    ::RegCloseKey(opened);
+    RegisterMissingEventSource();
+    EXPECT_EQ(value("EventMessageFile"), "D:\\P.exe");
+    DeleteRegistryTree(key, KEY_WOW64_64KEY);
 }

@@ -2,10 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "framework/text_encoding.h"
@@ -19,53 +17,40 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The text of Wine's L"..." rendering of a string: \n, \r, \t, \", \\ and
-// \XXXX for any other character outside printable ASCII.
+// Wine's L"..." rendering: \n, \r, \t, \", \\ and \XXXX for any other
+// character outside printable ASCII.
 std::string Unescape(const std::string& shown) {
     std::wstring text;
     for (size_t i = 0; i < shown.size(); ++i) {
-        if (shown[i] != '\\' || i + 1 == shown.size()) {
-            text += static_cast<wchar_t>(static_cast<unsigned char>(shown[i]));
-            continue;
-        }
-        const char next = shown[++i];
-        if (next == 'n' || next == 'r' || next == 't')
-            text += next == 'n' ? L'\n' : next == 'r' ? L'\r' : L'\t';
-        else if (next == '"' || next == '\\')
-            text += static_cast<wchar_t>(next);
-        else if (i + 4 <= shown.size()) {
-            text += static_cast<wchar_t>(std::strtoul(shown.substr(i, 4).c_str(), nullptr, 16));
-            i += 3;
+        const char c = shown[i];
+        const char next = i + 1 < shown.size() ? shown[i + 1] : '\0';
+        if (c != '\\' || !next) {
+            text += static_cast<wchar_t>(c);
+        } else if (next == 'n' || next == 'r' || next == 't' || next == '"' || next == '\\') {
+            text += next == 'n' ? L'\n' : next == 'r' ? L'\r' : next == 't' ? L'\t' : next;
+            ++i;
+        } else {
+            text += static_cast<wchar_t>(std::stoul(shown.substr(i + 1, 4), nullptr, 16));
+            i += 4;
         }
     }
     return WideToUtf8(text);
 }
 
-// Lines such as
-//   0104:fixme:advapi:ReportEventW (CAFE4242,0x0004,0x0000,0x400003e8,...): stub
-//   0104:trace:eventlog:ReportEventW L"first string"
-std::vector<ReportedEvent> ParseTrace(const std::string& trace) {
+// 0104:fixme:advapi:ReportEventW (CAFE4242,0x0004,0x0000,0x400003e8,...): stub
+// 0104:trace:eventlog:ReportEventW L"an insertion string"
+std::vector<ReportedEvent> ParseTrace(std::ifstream& trace) {
     std::vector<ReportedEvent> events;
-    std::istringstream lines(trace);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(trace, line);) {
         const size_t call = line.find(":ReportEventW ");
         if (call == std::string::npos)
             continue;
         const std::string rest = line.substr(call + 14);
         ReportedEvent event;
-        if (line.find(":advapi:") != std::string::npos && rest.find(',') != std::string::npos &&
-            std::sscanf(rest.c_str() + rest.find(','), ",%x,%*x,%lx", &event.type, &event.id) == 2)
+        if (line.find(":advapi:") != std::string::npos &&
+            std::sscanf(rest.c_str(), "(%*x,%x,%*x,%lx", &event.type, &event.id) == 2)
             events.push_back(event);
-        else if (line.find(":eventlog:") != std::string::npos && rest.rfind("L\"", 0) == 0 &&
-                 !events.empty())
+        else if (rest.rfind("L\"", 0) == 0 && !events.empty())
             events.back().strings.push_back(Unescape(rest.substr(2, rest.rfind('"') - 2)));
     }
     return events;
@@ -74,44 +59,36 @@ std::vector<ReportedEvent> ParseTrace(const std::string& trace) {
 }  // namespace
 
 EventTrace RunWithEventTrace(const std::string& program, const std::vector<std::string>& args) {
-    // A folder both sides can name.
-    static int s_count = 0;
+    static int s_count = 0;  // in a folder both sides can name
     const fs::path dir = "Z:\\tmp\\pv-event-trace-" + std::to_string(CurrentProcessId()) + "-" +
                          std::to_string(++s_count);
-    EventTrace trace;
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-    if (!fs::create_directories(dir, ec))
-        return trace;
     const std::string script = PlatformPath(PELLVANE_EVENT_TRACE_SCRIPT);
     std::string commandLine = QuoteArgument(script) + ' ' + QuoteArgument(UnixPath(dir.string())) +
                               ' ' + QuoteArgument(program);
     for (const std::string& arg : args)
         commandLine += ' ' + QuoteArgument(arg);
+    EventTrace trace;
+    std::error_code ec;
+    fs::remove_all(dir, ec);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    // Room past the record: Wine 8 writes more than a 32-bit record's size
-    // when a 32-bit program starts a Unix script.
-    struct {
+    struct {  // Wine 8 writes past a 32-bit record when it starts a Unix script
         PROCESS_INFORMATION record;
         BYTE spare[64];
     } started{};
-    if (CreateProcessRetried([&] {
+    if (fs::create_directories(dir, ec) && CreateProcessRetried([&] {
             return ::CreateProcessA(script.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                     nullptr, nullptr, &startup, &started.record);
         })) {
-        if (started.record.hThread)
-            ::CloseHandle(started.record.hThread);
-        if (started.record.hProcess)
-            ::CloseHandle(started.record.hProcess);
+        for (HANDLE handle : {started.record.hThread, started.record.hProcess})
+            if (handle)
+                ::CloseHandle(handle);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
         while (!fs::exists(dir / "status", ec) && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const std::string status = Slurp(dir / "status");
-        if (!status.empty())
-            trace.exitCode = std::atoi(status.c_str());
-        trace.out = Slurp(dir / "out");
-        trace.events = ParseTrace(Slurp(dir / "trace"));
+        std::ifstream(dir / "status") >> trace.exitCode;
+        std::ifstream file(dir / "trace");
+        trace.events = ParseTrace(file);
     }
     fs::remove_all(dir, ec);
     return trace;

@@ -5,9 +5,10 @@
 # a deployment tool drives it: its properties; refused while the other
 # architecture's product is installed; install; upgrade from an older
 # version (built here from the same staging folder); a refused downgrade;
-# the installed programs start; removal leaves nothing of it but the saved
-# settings; install into a chosen INSTALLDIR, upgrade and removal there. Every
-# msiexec step's whole exit code is checked.
+# the installed programs start and the event source names the installed
+# Pellvane.exe; removal leaves nothing of it (the event source goes too) but
+# the saved settings; install into a chosen INSTALLDIR, upgrade and removal
+# there. Every msiexec step's whole exit code is checked.
 set -euo pipefail
 
 prefix=$1 msi=$2 arch=$3 version=$4 manufacturer=$5 stage=$6 icon=$7
@@ -48,6 +49,7 @@ shortcuts=("$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Pellvane.
            "$drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Pellvane.lnk")
 uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 settings_key='HKLM\Software\Quorvel\HPLCSYSTEMS\SYSTEM-1'
+event_key='SYSTEM\CurrentControlSet\Services\EventLog\Application\Pellvane'
 custom_name=pv-msi-test-$$
 custom_dir=$drive_c/$custom_name
 data_dir=$drive_c/pv-msi-data-$$
@@ -130,6 +132,20 @@ has_shortcut() {
   return 1
 }
 
+# A value of the event source, in the 64-bit view, where the event log
+# service reads (HKLM\SYSTEM is one key in both views).
+event_source_value() {
+  run_wine reg query "HKLM\\$event_key" /reg:64 /v "$1" || return 1
+  tr -d '\r' <"$log" | sed -n "s/^ *$1 *REG_[A-Z]* *//p"
+}
+
+expect_event_source() {
+  local exe=$1
+  [ "$(event_source_value EventMessageFile)" = "$exe" ] \
+    || fail "the event source's message file is '$(event_source_value EventMessageFile)', not $exe"
+  [ "$(event_source_value TypesSupported)" = "0x7" ] || fail "the event source's TypesSupported is not 7"
+}
+
 entry_value() {
   run_wine reg query "$uninstall_root\\$1" "$view" /v "$2" || return 1
   tr -d '\r' <"$log" | sed -n "s/^ *$2 *REG_[A-Z]* *//p"
@@ -170,6 +186,11 @@ echo "== the package's properties"
 [ "$new_code" != "$old_code" ] || fail "two builds share the ProductCode $new_code"
 suminfo=$(msiinfo suminfo "$msi" | tr -d '\r')
 grep -qx "Template: $platform" <<<"$suminfo" || fail "platform is not $platform: $suminfo"
+# The event source as plain registry rows (wixl has no event source element).
+registry=$(msiinfo export "$msi" Registry | tr -d '\r' | cut -f2-5)
+for row in "EventMessageFile	[#PellvaneExe]" "TypesSupported	#7"; do
+  grep -qxF "2	$event_key	$row" <<<"$registry" || fail "no Registry row for the event source's $row"
+done
 
 msi_win=$(windows_path "$msi")
 old_win=$(windows_path "$old_msi")
@@ -194,6 +215,8 @@ msi_wine=$other_msi_wine expect_msiexec 0 "removal of $other_arch" /x "$other_co
 [ -z "$(pellvane_entries "$other_view")" ] || fail "the $other_arch Apps entry was left"
 
 echo "== install of the older version into the default folder"
+# A source a program registered earlier would outlive the removal below.
+run_wine reg delete "HKLM\\$event_key" /reg:64 /f || true
 expect_msiexec 0 "install 1.0.0" /i "$old_win" /qn
 [ "$(pellvane_entries "$view")" = "$old_code 1.0.0" ] || fail "Apps entries after 1.0.0: $(pellvane_entries "$view")"
 
@@ -209,6 +232,7 @@ done
 has_shortcut || fail "no Start-menu shortcut to Pellvane.exe"
 [ "$(entry_value "$new_code" Publisher)" = "$manufacturer" ] || fail "the Apps entry names no publisher"
 [ "$(entry_value "$new_code" NoModify)" = "0x1" ] || fail "the Apps entry offers Modify"
+expect_event_source "C:\\$program_files\\Pellvane\\Pellvane.exe"
 
 echo "== the older version over the newer is refused, with its reason"
 downgrade_log=$work/downgrade.log
@@ -260,6 +284,7 @@ for lnk in "${shortcuts[@]}"; do
 done
 [ -z "$(pellvane_entries "$view")" ] || fail "Apps entry left: $(pellvane_entries "$view")"
 run_wine reg query 'HKLM\Software\Pellvane' "$view" && fail "the remembered install folder was left"
+run_wine reg query "HKLM\\$event_key" /reg:64 && fail "the event source was left"
 run_wine reg query "$settings_key" "$view" /v PellvaneMsiTest && grep -q kept "$log" \
   || fail "the removal touched the settings keys"
 [ -f "$data_dir/qzdrv204.ini" ] || fail "the removal touched the driver file"
@@ -272,6 +297,7 @@ for f in Pellvane.exe pellvane-cli.exe adapter_sim.exe USER-GUIDE.txt; do
   cmp -s "$custom_dir/$f" "$stage/$f" || fail "$f missing or not the staged one in C:\\$custom_name"
 done
 [ ! -e "$default_dir" ] || fail "the upgrade moved into $program_files"
+expect_event_source "C:\\$custom_name\\Pellvane.exe"
 [ "$(pellvane_entries "$view")" = "$new_code $version" ] || fail "Apps entries after the upgrade in INSTALLDIR: $(pellvane_entries "$view")"
 echo "my notes" >"$custom_dir/notes.txt"
 expect_msiexec 0 "removal from INSTALLDIR" /x "$new_code" /qn

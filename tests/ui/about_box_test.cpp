@@ -1,7 +1,8 @@
 // The About box and what the main window does with its system menu and icon:
 // the main window runs modally on the test's thread (without an adapter
 // table, so no discovery) while a second thread operates it. Also the
-// resources Windows reads from Pellvane.exe itself: version and manifest.
+// resources Windows reads from Pellvane.exe itself: version, manifest and the
+// event log's message table; and what the program reports to the event log.
 #include "tests/ui/ui_driver.h"  // winsock2.h ahead of windows.h
 
 #include <commctrl.h>
@@ -16,7 +17,13 @@
 #include <vector>
 
 #include "app/adapter_config_app.h"
+#include "change_events.h"
+#include "framework/text_encoding.h"
 #include "pellvane_version.h"
+#include "record/event_log.h"
+#include "tests/support/event_trace.h"
+#include "tests/support/process_text.h"
+#include "tests/support/registry_tree.h"
 #include "ui/about_dlg.h"
 #include "ui/adapter_config_dlg.h"
 #include "ui/resources/resource.h"
@@ -391,4 +398,141 @@ TEST(AboutBoxTest, PellvaneExeCarriesVersionAndManifest) {
     EXPECT_NE(std::find(widths.begin(), widths.end(), 32), widths.end());
     EXPECT_NE(std::find(widths.begin(), widths.end(), 16), widths.end());
     ::FreeLibrary(exe);
+}
+
+// The event log's messages as Event Viewer reads them from Pellvane.exe: each
+// event's insertion strings in their places, CRLF line breaks, none at the end.
+TEST(EventLogTest, PellvaneExeCarriesTheChangeMessages) {
+    HMODULE exe = ::LoadLibraryExW(Utf8ToWide(PlatformPath(PELLVANE_EXE_PATH)).c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    struct Case {
+        DWORD id;
+        unsigned code, severity, strings;  // code and severity as Event Viewer shows them
+        const char* start;
+    } cases[] = {
+        {PV_EVENT_ASSIGNMENT_SAVED, 1000, 1, 12,
+         "The settings of HPLC system <6> were saved: type <9>, host \"<10>\" (before: type <7>, "
+         "host \"<8>\").\r\nDriver settings file: <11>.\r\n\r\nChanged by "},
+        {PV_EVENT_ADDRESS_CHANGED, 1001, 1, 13,
+         "The adapter <6> changed its IP address from <7> to <8> (asked through the card <9>; "
+         "outcome: <10>).\r\nForced past findings: <11>. Findings: <12>.\r\n\r\nChanged by "},
+        {PV_EVENT_ADDRESS_NOT_CONFIRMED, 1002, 2, 13,
+         "The adapter <6> did not confirm the change of its IP address from <7> to <8> (asked "
+         "through the card <9>; outcome: <10>). "},
+        {PV_EVENT_CHANGE_REFUSED, 1003, 3, 7,
+         "A change was refused because its record could not be written: <6>.\r\nThe record of "
+         "changes: <7>.\r\n\r\nAsked by "},
+    };
+    std::vector<std::wstring> samples;
+    std::vector<DWORD_PTR> arguments;
+    for (int i = 1; i <= 14; ++i)
+        samples.push_back(L"<" + std::to_wstring(i) + L">");
+    for (const std::wstring& sample : samples)
+        arguments.push_back(reinterpret_cast<DWORD_PTR>(sample.c_str()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE("event " + std::to_string(c.code));
+        EXPECT_EQ(c.id & 0xFFFF, c.code);
+        EXPECT_EQ(c.id >> 30, c.severity);
+        wchar_t* buffer = nullptr;
+        const DWORD length = ::FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                FORMAT_MESSAGE_ARGUMENT_ARRAY,
+            exe, c.id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+            reinterpret_cast<LPWSTR>(&buffer), 0, reinterpret_cast<va_list*>(arguments.data()));
+        ASSERT_GT(length, 0u) << "error " << ::GetLastError();
+        const std::string text = WideToUtf8(std::wstring(buffer, length));
+        ::LocalFree(buffer);
+        EXPECT_EQ(text.rfind(c.start, 0), 0u) << text;
+        const std::string by = " by <2> on <3> with <4> <5> at <1> (UTC).";
+        const std::string reason = "\r\nReason: <" + std::to_string(c.strings) + ">";
+        EXPECT_TRUE(text.ends_with(c.code == 1003 ? by : by + reason)) << text;
+        EXPECT_EQ(text.find("<" + std::to_string(c.strings + 1) + ">"), std::string::npos);
+    }
+    ::FreeLibrary(exe);
+}
+
+// Reports one event of each kind; run by the test below, it shows what
+// reaches the event log.
+TEST(EventLogTest, ReportsEachKindOfChange) {
+    ChangeRecord record;
+    record.origin = {"2026-12-09T14:02:11.123Z", "LAB\\M\xC3\xBCller", "WS7", "pellvane-cli",
+                     "1.0.1"};
+    record.assignment = {2, "NONE", "", "TessikBox", "10.231.0.21", ""};
+    EXPECT_TRUE(ReportChangeEvent(record));
+    record.action = ChangeRecord::Action::kChangeAddress;
+    record.address = {"00:0a:cd:01:02:03",
+                      "10.231.0.21",
+                      "10.231.0.40",
+                      "10.231.0.1",
+                      true,
+                      true,
+                      {"in use", "outside the subnet"}};
+    record.reason = "bench 2 moved";
+    EXPECT_TRUE(ReportChangeEvent(record));
+    record.address.confirmed = record.address.forced = false;
+    record.address.findings.clear();
+    EXPECT_TRUE(ReportChangeEvent(record));
+    EXPECT_TRUE(ReportRefusedChangeEvent(record.origin, "set-ip", "changes.jsonl is read-only"));
+}
+
+// Each event's type, ID and insertion strings in their order, as Wine's trace
+// of ReportEventW shows them.
+TEST(EventLogTest, TheReportedStringsReachTheEventLog) {
+    char self[MAX_PATH] = {};
+    ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    const EventTrace trace =
+        RunWithEventTrace(self, {"--gtest_filter=EventLogTest.ReportsEachKindOfChange"});
+    ASSERT_EQ(trace.exitCode, 0);
+    const std::string origin =
+        "2026-12-09T14:02:11.123Z|LAB\\M\xC3\xBCller|WS7|pellvane-cli|1.0.1|";
+    const std::string address = "00:0a:cd:01:02:03|10.231.0.21|10.231.0.40|10.231.0.1|";
+    const struct {
+        unsigned type;
+        unsigned long id;
+        std::string strings;
+    } expected[] = {
+        {EVENTLOG_INFORMATION_TYPE, PV_EVENT_ASSIGNMENT_SAVED,
+         origin + "2|NONE||TessikBox|10.231.0.21|none known|none given"},
+        {EVENTLOG_INFORMATION_TYPE, PV_EVENT_ADDRESS_CHANGED,
+         origin + address + "confirmed|yes|in use; outside the subnet|bench 2 moved"},
+        {EVENTLOG_WARNING_TYPE, PV_EVENT_ADDRESS_NOT_CONFIRMED,
+         origin + address + "not confirmed|no|none|bench 2 moved"},
+        {EVENTLOG_ERROR_TYPE, PV_EVENT_CHANGE_REFUSED,
+         origin + "set-ip|changes.jsonl is read-only"},
+    };
+    ASSERT_EQ(trace.events.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        std::string strings;
+        for (const std::string& s : trace.events[i].strings)
+            strings += (strings.empty() ? "" : "|") + s;
+        EXPECT_EQ(trace.events[i].type, expected[i].type);
+        EXPECT_EQ(trace.events[i].id, expected[i].id);
+        EXPECT_EQ(strings, expected[i].strings);
+    }
+}
+
+// Registered in the 64-bit view, where the event log service reads, with the
+// Pellvane.exe beside the running program; a source already there stays.
+TEST(EventLogTest, RegistersTheSourceOnlyWhereItIsMissing) {
+    const char* key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pellvane";
+    auto value = [&](const char* name, DWORD type) {
+        char data[MAX_PATH * 2] = {};
+        DWORD size = sizeof(data) - 1;
+        ::RegGetValueA(HKEY_LOCAL_MACHINE, key, name, type | RRF_SUBKEY_WOW6464KEY, nullptr, data,
+                       &size);
+        return type == RRF_RT_REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data)) : data;
+    };
+    DeleteRegistryTree(key, KEY_WOW64_64KEY);
+    RegisterMissingEventSource();
+    std::string besideSelf(MAX_PATH, '\0');
+    besideSelf.resize(::GetModuleFileNameA(nullptr, besideSelf.data(), MAX_PATH));
+    besideSelf.replace(besideSelf.find_last_of('\\') + 1, std::string::npos, "Pellvane.exe");
+    EXPECT_EQ(value("EventMessageFile", RRF_RT_REG_SZ), besideSelf);
+    EXPECT_EQ(value("TypesSupported", RRF_RT_REG_DWORD), "7");
+
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "TypesSupported", REG_SZ, "1", 2);
+    RegisterMissingEventSource();
+    EXPECT_EQ(value("TypesSupported", RRF_RT_REG_SZ), "1");
+    DeleteRegistryTree(key, KEY_WOW64_64KEY);
 }

@@ -132,6 +132,10 @@ void RegisterMissingEventSource() {
     if (folder.empty())
         return;
     const std::wstring messageFile = folder + L"Pellvane.exe";
+    // pellvane-cli.exe copied away on its own has no message file to name.
+    const DWORD attributes = ::GetFileAttributesW(messageFile.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
     DWORD disposition = 0;
     // A standard user may not create it: the package registers the source.
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,

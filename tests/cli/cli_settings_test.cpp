@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/cli_run.h"
+#include "tests/support/event_trace.h"
 #include "tests/support/process_text.h"
 #include "tests/support/record_folder.h"
 #include "tests/ui/stored_settings.h"
@@ -267,6 +268,27 @@ TEST_F(CliSettingsTest, ChangesAreRecordedAndNeverMadeWithoutTheirRecord) {
         EXPECT_EQ(got, expected);
     }
     m_records.PointAt(own);
+}
+
+// The event log gets the record's values. (A program started through a
+// Unix script gets the prefix's own %ProgramData%: Wine sets it anew.)
+TEST_F(CliSettingsTest, EachRecordIsReportedToTheEventLog) {
+    const EventTrace trace =
+        RunWithEventTrace(CliProgramPath(), {"assign", "1", "10.231.0.40", "--reason", "oven"});
+    ASSERT_EQ(trace.exitCode, 0);
+    ASSERT_EQ(trace.events.size(), 1u);
+    EXPECT_EQ(trace.events[0].type, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(trace.events[0].id & 0xffff, 1000u);
+    std::vector<std::string> strings = trace.events[0].strings;
+    ASSERT_EQ(strings.size(), 12u);
+    EXPECT_EQ(strings[0].size(), std::string("2026-12-09T14:02:11.123Z").size()) << strings[0];
+    EXPECT_NE(strings[1].find('\\'), std::string::npos) << "user " << strings[1];
+    EXPECT_FALSE(strings[2].empty());
+    strings.erase(strings.begin(), strings.begin() + 3);
+    EXPECT_EQ(strings,
+              (std::vector<std::string>{"pellvane-cli", PELLVANE_VERSION_TEXT, "1", "NONE", "",
+                                        "TessikBox", "10.231.0.40", m_pFolder->IniPath(), "oven"}));
+    ExpectSystem(1, "10.231.0.40");
 }
 
 TEST_F(CliSettingsTest, ShowReadsBackWhatWasAssigned) {

@@ -524,10 +524,20 @@ TEST(EventLogTest, RegistersTheSourceOnlyWhereItIsMissing) {
         return type == RRF_RT_REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data)) : data;
     };
     DeleteRegistryTree(key, KEY_WOW64_64KEY);
-    RegisterMissingEventSource();
     std::string besideSelf(MAX_PATH, '\0');
     besideSelf.resize(::GetModuleFileNameA(nullptr, besideSelf.data(), MAX_PATH));
     besideSelf.replace(besideSelf.find_last_of('\\') + 1, std::string::npos, "Pellvane.exe");
+    // Without a Pellvane.exe beside the program there is no message file.
+    RegisterMissingEventSource();
+    HKEY opened = nullptr;
+    EXPECT_NE(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WOW64_64KEY, &opened),
+              ERROR_SUCCESS);
+    HANDLE file =
+        ::CreateFileA(besideSelf.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+    RegisterMissingEventSource();
+    ::DeleteFileA(besideSelf.c_str());
     EXPECT_EQ(value("EventMessageFile", RRF_RT_REG_SZ), besideSelf);
     EXPECT_EQ(value("TypesSupported", RRF_RT_REG_DWORD), "7");
 

@@ -25,7 +25,9 @@ public:
     const std::string& GetPath() const { return m_strPath; }
 
 private:
+    // Closes the file and keeps `problem`; false.
     bool Fail(const std::string& problem);
+    std::string ShortWriteProblem(size_t written, size_t size) const;
     void Close();
 
 #ifdef _WIN32

@@ -47,12 +47,6 @@ bool CRecordFile::IsOpen() const {
     return m_fd >= 0;
 }
 
-bool CRecordFile::Fail(const std::string& problem) {
-    Close();
-    m_strProblem = problem;
-    return false;
-}
-
 bool CRecordFile::Open() {
     Close();
     const std::string folder = RecordFolderPath();
@@ -99,8 +93,7 @@ bool CRecordFile::Append(const std::string& line) {
     if (written < 0)
         return Fail(m_strPath + " could not be written: " + Because(errno));
     if (static_cast<size_t>(written) != line.size())
-        return Fail(m_strPath + " could not be written: only " + std::to_string(written) + " of " +
-                    std::to_string(line.size()) + " bytes were");
+        return Fail(ShortWriteProblem(static_cast<size_t>(written), line.size()));
     if (::fsync(m_fd) != 0)
         return Fail(m_strPath + " could not be written to the disk: " + Because(errno));
     return true;

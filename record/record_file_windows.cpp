@@ -143,12 +143,6 @@ bool CRecordFile::IsOpen() const {
     return m_hFile != nullptr;
 }
 
-bool CRecordFile::Fail(const std::string& problem) {
-    Close();
-    m_strProblem = problem;
-    return false;
-}
-
 bool CRecordFile::Open() {
     Close();
     const std::string folder = RecordFolderPath();
@@ -216,8 +210,7 @@ bool CRecordFile::Append(const std::string& line) {
     if (!::WriteFile(m_hFile, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
         return Fail(m_strPath + " could not be written: " + SystemMessage(::GetLastError()));
     if (written != line.size())
-        return Fail(m_strPath + " could not be written: only " + std::to_string(written) + " of " +
-                    std::to_string(line.size()) + " bytes were");
+        return Fail(ShortWriteProblem(static_cast<size_t>(written), line.size()));
     if (!::FlushFileBuffers(m_hFile))
         return Fail(m_strPath +
                     " could not be written to the disk: " + SystemMessage(::GetLastError()));

@@ -75,6 +75,7 @@ int Save(ConfigSession& session, int n, const std::string& host, const std::stri
         PrintError(text);
         exitCode = kExitNotWritten;
     }
+    WarnIfNotReported(recorder);
     if (save.bRecordFailed) {
         PrintError(SystemName(n) + " was saved, but " + Utf8ToAnsi(save.problem));
         return kExitNoRecord;

@@ -7,6 +7,10 @@
 #include <io.h>
 #endif
 
+#include "framework/text_encoding.h"
+#include "record/change_recorder.h"
+#include "record/record_location.h"
+
 void UseBinaryStreams() {
 #ifdef _WIN32
     // Text mode would turn every LF into CRLF, and CSV's CRLF into CR CR LF.
@@ -27,4 +31,10 @@ bool PrintResult(const std::string& text) {
         return false;
     }
     return true;
+}
+
+void WarnIfNotReported(const CChangeRecorder& recorder) {
+    if (!recorder.WasReported())
+        PrintError("warning: the change is recorded in " + Utf8ToAnsi(RecordFilePath()) +
+                   ", but it could not be reported to the event log");
 }

@@ -14,3 +14,8 @@ void PrintError(const std::string& text);
 // Writes `text` to standard output and flushes it. False (with a message)
 // when it could not be written, so that a lost result never passes as done.
 bool PrintResult(const std::string& text);
+
+class CChangeRecorder;
+// After a change was recorded: one line on standard error when its record
+// did not reach the event log.
+void WarnIfNotReported(const CChangeRecorder& recorder);

@@ -121,6 +121,7 @@ int RunSetIp(const SetIpOptions& options) {
     // The address checked is the one sent: a host name is not resolved twice.
     change.address.confirmed = record->ChangeAddress(FormatIPv4(*address));
     const bool recorded = recorder.Record(change);
+    WarnIfNotReported(recorder);
     if (!change.address.confirmed) {
         PrintError(std::string("Failed to change by the new IP Address ! The adapter ") +
                    macText.GetString() + " at " + oldAddress.GetString() +

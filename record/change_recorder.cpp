@@ -43,7 +43,7 @@ bool CChangeRecorder::Record(ChangeRecord record) {
             m_strProblem = "the change could not be recorded: " + m_file.GetProblem();
 #ifdef _WIN32
         RegisterMissingEventSource();
-        ReportChangeEvent(record);
+        m_bReported = ReportChangeEvent(record);
 #endif
         return written;
     } catch (const std::bad_alloc&) {

@@ -22,9 +22,13 @@ public:
 
     // "the change cannot be recorded in <file>: <why>".
     const std::string& GetProblem() const { return m_strProblem; }
+    // False when the latest record did not reach the event log (the file
+    // is the record; the log is its copy for central collection).
+    bool WasReported() const { return m_bReported; }
 
 private:
     const char* m_pszProgram;
     CRecordFile m_file;
     std::string m_strProblem;
+    bool m_bReported = true;
 };

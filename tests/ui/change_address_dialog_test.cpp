@@ -214,6 +214,10 @@ TEST_F(ChangeAddressDialogTest, ChangeFromTheMainWindowUntilConfirmed) {
             EXPECT_TRUE(::IsWindowVisible(dialog));
             EXPECT_EQ(RequestsSent(), 0);
             m_records.PointAt(root);
+            // As after any block long enough for Wine to restack the owner
+            // (below): the dialog on top again, and ready for the next click.
+            ::SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            ASSERT_TRUE(ui::WaitUntil([&] { return ::IsWindowEnabled(dialog) != FALSE; }));
 
             // No adapter answers: about a second, the failure notice, the
             // dialog stays with the typed text and nothing changes.

@@ -91,7 +91,8 @@ std::vector<FwRule> PellvaneRules(const std::string& folder) {
             "briefly, or not at all where the policy refuses them, and broadcast answers never.";
         rule.application = folder + "\\" + program.file;
         rule.grouping = kRuleGrouping;
-        rule.localPorts = "*";
+        // Appended, not assigned: GCC 12's -O3 warns of an overlap in the assignment.
+        rule.localPorts.push_back('*');
         rule.protocol = kFwProtocolUdp;
         rule.profiles = kFwAllProfiles;
         rule.inbound = true;

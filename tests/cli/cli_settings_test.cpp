@@ -376,20 +376,18 @@ TEST(CliFirewallTest, ChangesSucceedAndShowCannotTellUnderWine) {
 
     CliRun json = RunCli({"firewall", "show", "--format", "json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    nlohmann::json expected = nlohmann::json::parse(R"({"rules": [
-        {"name": "Pellvane (Pellvane.exe)", "found": null, "change": ""
-},
+    nlohmann::json expected = nlohmann::json::parse(R"json({"rules": [
+        {"name": "Pellvane (Pellvane.exe)", "found": null, "change": ""},
         {"name": "Pellvane (pellvane-cli.exe)", "found": null, "change": ""}], "profiles": [
         {"profile": "domain", "active": null, "firewallOn": null, "unicastAnswersAllowed": null,
          "localRulesApply": null},
         {"profile": "private", "active": null, "firewallOn": null, "unicastAnswersAllowed": null,
          "localRulesApply": null},
         {"profile": "public", "active": null, "firewallOn": null, "unicastAnswersAllowed": null,
-         "localRulesApply": null}]
-})");
+         "localRulesApply": null}]})json");
     expected["rules"][0]["program"] = folder + "\\Pellvane.exe";
-expected["rules"][1]["program"] = folder + "\\pellvane-cli.exe";
-EXPECT_EQ(nlohmann::json::parse(json.out), expected);
+    expected["rules"][1]["program"] = folder + "\\pellvane-cli.exe";
+    EXPECT_EQ(nlohmann::json::parse(json.out), expected);
 }
 
 }  // namespace

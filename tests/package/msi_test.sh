@@ -155,6 +155,7 @@ entry_value() {
 }
 
 cleanup() {
+  [ -z "${PV_KEEP_LOGS:-}" ] || cp "$work"/*.log "$PV_KEEP_LOGS"/ 2>/dev/null || true
   local code
   for code in "${product_codes[@]}"; do
     msiexec_code /x "$code" /qn >/dev/null
@@ -215,6 +216,11 @@ step() { awk -F'\t' -v a="$1" -v f="$2" '$1 == a { print $f }' <<<"$sequence"; }
 [ "$(step InstallInitialize 3)" -lt "$(step PellvaneFirewallRemove 3)" ] \
   && [ "$(step PellvaneFirewallRemove 3)" -lt "$(step RemoveFiles 3)" ] \
   || fail "firewall remove is not between InstallInitialize and RemoveFiles"
+# The older version goes before the new one is installed, as without the
+# sequence of custom actions.
+[ "$(step InstallValidate 3)" -lt "$(step RemoveExistingProducts 3)" ] \
+  && [ "$(step RemoveExistingProducts 3)" -lt "$(step InstallInitialize 3)" ] \
+  || fail "RemoveExistingProducts is not between InstallValidate and InstallInitialize"
 [ "$(property "$msi" PELLVANE_FIREWALL)" = "1" ] || fail "PELLVANE_FIREWALL is not 1 by default"
 
 # ran ACTION LOG: the installer's log shows that ACTION ran (started and ended).

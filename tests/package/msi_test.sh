@@ -155,7 +155,6 @@ entry_value() {
 }
 
 cleanup() {
-  [ -z "${PV_KEEP_LOGS:-}" ] || cp "$work"/*.log "$PV_KEEP_LOGS"/ 2>/dev/null || true
   local code
   for code in "${product_codes[@]}"; do
     msiexec_code /x "$code" /qn >/dev/null

@@ -15,8 +15,9 @@ constexpr char kNeedsAdministrator[] =
     "The firewall rules were not changed: changing them needs administrator rights.\n\n"
     "Run pellvane-cli from an administrator command prompt and try again.";
 
-int Failure(const FwOutcome& outcome) {
-    if (outcome.result == kFwAccessDenied) {
+// E_ACCESSDENIED from a change: not an administrator.
+int Failure(const FwOutcome& outcome, bool change) {
+    if (change && outcome.result == kFwAccessDenied) {
         PrintError(kNeedsAdministrator);
         return kExitNotWritten;
     }
@@ -27,12 +28,12 @@ int Failure(const FwOutcome& outcome) {
 int RunChange(bool add) {
     FirewallConnection connection = OpenFirewall();
     if (!connection.policy)
-        return Failure({connection.result, "opening the firewall policy"});
+        return Failure({connection.result, "opening the firewall policy"}, true);
     const std::string folder = ProgramFolder();
     const FwOutcome outcome = add ? AddPellvaneRules(*connection.policy, folder)
                                   : RemovePellvaneRules(*connection.policy);
     if (!outcome.Ok())
-        return Failure(outcome);
+        return Failure(outcome, true);
     std::string text;
     for (const FwRule& rule : PellvaneRules(folder)) {
         text += add ? "added the firewall rule \"" + rule.name + "\": inbound UDP for " +
@@ -45,7 +46,7 @@ int RunChange(bool add) {
 int RunShow(const std::string& format) {
     const FirewallSection section = ExamineFirewall();
     if (!section.outcome.Ok())
-        return Failure(section.outcome);
+        return Failure(section.outcome, false);
     const std::string text =
         format == "json"
             ? FirewallJson(section.findings)

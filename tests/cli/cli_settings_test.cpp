@@ -360,20 +360,7 @@ TEST(CliFirewallTest, ChangesSucceedAndShowCannotTellUnderWine) {
         EXPECT_EQ(run.out, step.out);
     }
 
-    CliRun table = RunCli({"firewall", "show"});
-    EXPECT_EQ(table.exitCode, 0) << table.err;
-    const std::string unknown = "cannot tell  cannot tell  cannot tell              cannot tell\n";
-    EXPECT_TRUE(table.out.ends_with(
-        "\nProfile  Active       Firewall on  Unicast answers allowed  Local rules apply\n"
-        "-------  -----------  -----------  -----------------------  -----------------\n"
-        "Domain   " +
-        unknown + "Private  " + unknown + "Public   " + unknown))
-        << table.out;
-    EXPECT_NE(table.out.find("Pellvane (pellvane-cli.exe)  " + folder +
-                             "\\pellvane-cli.exe  cannot tell\n"),
-              std::string::npos)
-        << table.out;
-
+    // The table's "cannot tell" is checked with doctor's (cli_network_test).
     CliRun json = RunCli({"firewall", "show", "--format", "json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     nlohmann::json expected = nlohmann::json::parse(R"json({"rules": [

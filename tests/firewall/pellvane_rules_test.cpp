@@ -52,60 +52,44 @@ TEST(PellvaneRulesTest, AddLeavesOneRuleEachWhateverWasThere) {
 }
 
 TEST(PellvaneRulesTest, EachFailingCallEndsWithItsResultAndStep) {
+    const FwResult kRpcFailed = static_cast<FwResult>(0x800706BA);
+    const std::string gui = std::string(" the rule \"") + kGui + "\"";
     const struct {
         const char* name;
         bool add;
-        FakeFirewall firewall;
+        FwResult FakeFirewall::*call;  // made to fail with `result`
         FwResult result;
+        FwResult expected;
         std::string step;
     } cases[] = {
-        {"Wine: add", true, FakeFirewall::Wine(), kFwOk, ""},
-        {"Wine: remove", false, FakeFirewall::Wine(), kFwOk, ""},
-        {"no rule by the name is no failure", false,
-         [] {
-             FakeFirewall f;
-             f.removeResult = kFwNotFound;
-             return f;
-         }(),
+        {"no rule by the name is no failure", false, &FakeFirewall::removeResult, kFwNotFound,
          kFwOk, ""},
-        {"no administrator: remove", true,
-         [] {
-             FakeFirewall f;
-             f.removeResult = kFwAccessDenied;
-             return f;
-         }(),
-         kFwAccessDenied, std::string("removing the rule \"") + kGui + "\""},
-        {"no administrator: add", true,
-         [] {
-             FakeFirewall f;
-             f.addResult = kFwAccessDenied;
-             return f;
-         }(),
-         kFwAccessDenied, std::string("adding the rule \"") + kGui + "\""},
-        {"the look-up fails", false,
-         [] {
-             FakeFirewall f;
-             f.readResult = static_cast<FwResult>(0x800706BA);
-             return f;
-         }(),
-         static_cast<FwResult>(0x800706BA), std::string("looking for the rule \"") + kGui + "\""},
-        {"a rule that never goes", false,
-         [] {
-             FakeFirewall f;
-             f.rules = {Other(kCli, "x.exe")};
-             f.stuckRemovals = 1000;
-             return f;
-         }(),
-         kFwFailed,
-         std::string("removing the rule \"") + kCli + "\" (still there after 16 removals)"},
+        {"no administrator: remove", true, &FakeFirewall::removeResult, kFwAccessDenied,
+         kFwAccessDenied, "removing" + gui},
+        {"no administrator: add", true, &FakeFirewall::addResult, kFwAccessDenied, kFwAccessDenied,
+         "adding" + gui},
+        {"the look-up fails", false, &FakeFirewall::readResult, kRpcFailed, kRpcFailed,
+         "looking for" + gui},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeFirewall firewall = c.firewall;
+        FakeFirewall firewall;
+        firewall.*c.call = c.result;
         const FwOutcome outcome =
             c.add ? AddPellvaneRules(firewall, kFolder) : RemovePellvaneRules(firewall);
-        EXPECT_EQ(outcome.result, c.result);
+        EXPECT_EQ(outcome.result, c.expected);
         EXPECT_EQ(outcome.step, c.step);
+    }
+    FakeFirewall stuck;
+    stuck.rules = {Other(kCli, "x.exe")};
+    stuck.stuckRemovals = 1000;
+    const FwOutcome outcome = RemovePellvaneRules(stuck);
+    EXPECT_EQ(outcome.result, kFwFailed);
+    EXPECT_EQ(outcome.step,
+              std::string("removing the rule \"") + kCli + "\" (still there after 16 removals)");
+    for (bool add : {true, false}) {
+        FakeFirewall wine = FakeFirewall::Wine();
+        EXPECT_TRUE((add ? AddPellvaneRules(wine, kFolder) : RemovePellvaneRules(wine)).Ok());
     }
 }
 

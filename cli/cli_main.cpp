@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     AddDoctorCommand(app, exitCode);
     AddHistoryCommand(app, exitCode);
     AddConfigCommands(app, exitCode);
+    AddFirewallCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

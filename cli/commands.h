@@ -15,6 +15,8 @@ void AddHistoryCommand(CLI::App& app, int& exitCode);
 // show, assign and unassign: the settings exist only where the registry
 // does; the portable build names them and refuses them.
 void AddConfigCommands(CLI::App& app, int& exitCode);
+// firewall add|remove|show: Windows only, as the settings.
+void AddFirewallCommand(CLI::App& app, int& exitCode);
 
 // --reason TEXT: why the change is made, for its record.
 void AddReasonOption(CLI::App& command, std::optional<std::string>& reason);

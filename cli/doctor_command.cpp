@@ -1,6 +1,7 @@
 // pellvane-cli doctor: why the list is empty, or what is wrong with it. What
 // the channel made of each card, one discovery with the adapters heard
-// through each card, the adapters with findings, and a one-line verdict.
+// through each card, the adapters with findings, on Windows the firewall's
+// rules and profiles, and a one-line verdict.
 // The report is the point, so it is printed whatever the verdict; the exit
 // status carries the verdict as the other commands' does.
 #include <nlohmann/json.hpp>
@@ -8,8 +9,10 @@
 #include "cli/adapter_session.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/firewall_report.h"
 #include "cli/messages.h"
 #include "cli/text_table.h"
+#include "framework/text_encoding.h"
 #include "net/network_check.h"
 
 namespace {
@@ -28,6 +31,7 @@ struct DoctorReport {
     std::vector<CardReport> cards;
     int answered = 0;
     std::vector<AdapterListing> problems;  // answered, with a finding
+    FirewallSection firewall;
     std::string verdict;
     int exitCode = kExitDone;
 };
@@ -65,6 +69,10 @@ std::string Verdict(const DoctorReport& report, const std::string& noSearchReaso
             searched.push_back(FormatCard(card.status.card).GetString());
     }
     const bool one = searched.size() == 1;
+    const std::string suspicion =
+        report.firewall.outcome.Ok() ? FirewallSuspicion(report.firewall.findings) : "";
+    if (!suspicion.empty())
+        return "No adapter answered through " + JoinCards(searched) + ". " + suspicion;
     return "No adapter answered through " + JoinCards(searched) +
            ". Check that the instruments are switched on and cabled to " +
            (one ? "that card's segment" : "those cards' segments") +
@@ -95,6 +103,7 @@ DoctorReport Examine(const DoctorOptions& options) {
             }
         }
     }
+    report.firewall = ExamineFirewall();
     const std::string noSearchReason = session.NoSearchReason();
     report.verdict = Verdict(report, noSearchReason);
     report.exitCode = report.answered > 0       ? kExitDone
@@ -123,6 +132,12 @@ std::string FormatTable(const DoctorReport& report) {
         }
         text += "\n" + FormatTextTable({"IP Address", "MAC Address", "Findings"}, rows);
     }
+    if (report.firewall.examined) {
+        text += "\n" +
+                (report.firewall.outcome.Ok()
+                     ? FirewallTable(report.firewall.findings)
+                     : "Firewall: " + Utf8ToAnsi(FirewallFailure(report.firewall.outcome)) + "\n");
+    }
     return text + "\n" + report.verdict + "\n";
 }
 
@@ -140,9 +155,17 @@ std::string FormatJson(const DoctorReport& report) {
                          {"reason", card.status.reason},
                          {"answers", card.answers}});
     }
+    nlohmann::ordered_json firewall = nullptr;  // none outside Windows
+    if (report.firewall.examined) {
+        firewall =
+            report.firewall.outcome.Ok()
+                ? FirewallJson(report.firewall.findings)
+                : nlohmann::ordered_json{{"error", FirewallFailure(report.firewall.outcome)}};
+    }
     const nlohmann::ordered_json json = {{"cards", cards},
                                          {"adapters", report.answered},
                                          {"findings", report.problems.size()},
+                                         {"firewall", firewall},
                                          {"verdict", report.verdict}};
     return json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }

@@ -1,6 +1,7 @@
-// show, assign and unassign in the portable build: the HPLC system settings
-// live in the Windows registry, so the commands are named, and refused with
-// that reason rather than taken for an unknown word.
+// show, assign, unassign and firewall in the portable build: the HPLC system
+// settings live in the Windows registry and the rules in the Windows
+// firewall, so the commands are named, and refused with that reason rather
+// than taken for an unknown word.
 #ifndef _WIN32
 
 #include "cli/commands.h"
@@ -19,6 +20,18 @@ void AddConfigCommands(CLI::App& app, int& exitCode) {
             exitCode = kExitRefused;
         });
     }
+}
+
+void AddFirewallCommand(CLI::App& app, int& exitCode) {
+    CLI::App* command = app.add_subcommand(
+        "firewall", "Windows only: Pellvane's firewall rules (pellvane-cli.exe)");
+    command->allow_extras();
+    command->callback([&exitCode] {
+        PrintError(
+            "firewall: the rules are kept in the Windows firewall; use pellvane-cli.exe "
+            "on the workstation");
+        exitCode = kExitRefused;
+    });
 }
 
 #endif

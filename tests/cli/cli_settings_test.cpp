@@ -331,4 +331,50 @@ TEST_F(CliSettingsTest, AnUnwritableDriverFileGivesFourAndNamesIt) {
     ExpectSystem(1, "10.231.0.40");
 }
 
+// Wine's firewall accepts every change and reads nothing back: add (twice,
+// as an upgrade does) and remove succeed, and show says "cannot tell" rather
+// than failing or inventing an answer. The rule logic is checked against a
+// fake (tests/firewall).
+TEST(CliFirewallTest, ChangesSucceedAndShowCannotTellUnderWine) {
+    const std::string cli = CliProgramPath();
+    const std::string folder = cli.substr(0, cli.find_last_of('\\'));
+    const std::string added =
+        "added the firewall rule \"Pellvane (Pellvane.exe)\": inbound UDP for " + folder +
+        "\\Pellvane.exe, all profiles\nadded the firewall rule \"Pellvane (pellvane-cli.exe)\": "
+        "inbound UDP for " +
+        folder + "\\pellvane-cli.exe, all profiles\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } steps[] = {
+        {{"firewall", "add"}, added},
+        {{"firewall", "add"}, added},
+        {{"firewall", "remove"},
+         "removed the firewall rule \"Pellvane (Pellvane.exe)\"\n"
+         "removed the firewall rule \"Pellvane (pellvane-cli.exe)\"\n"},
+    };
+    for (const auto& step : steps) {
+        CliRun run = RunCli(step.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, step.out);
+    }
+
+    // The table's "cannot tell" is checked with doctor's (cli_network_test).
+    CliRun json = RunCli({"firewall", "show", "--format", "json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    nlohmann::json expected = nlohmann::json::parse(R"json({"rules": [
+        {"name": "Pellvane (Pellvane.exe)", "found": null, "change": ""},
+        {"name": "Pellvane (pellvane-cli.exe)", "found": null, "change": ""}], "profiles": [
+        {"profile": "domain", "active": null, "firewallOn": null, "unicastAnswersAllowed": null,
+         "localRulesApply": null},
+        {"profile": "private", "active": null, "firewallOn": null, "unicastAnswersAllowed": null,
+         "localRulesApply": null},
+        {"profile": "public", "active": null, "firewallOn": null, "unicastAnswersAllowed": null,
+         "localRulesApply": null}]})json");
+    expected["rules"][0]["program"] = folder + "\\Pellvane.exe";
+    expected["rules"][1]["program"] = folder + "\\pellvane-cli.exe";
+    EXPECT_EQ(nlohmann::json::parse(json.out), expected);
+}
+
 }  // namespace

@@ -8,7 +8,10 @@
 # the installed programs start and the event source names the installed
 # Pellvane.exe; removal leaves nothing of it (the event source goes too) but
 # the saved settings; install into a chosen INSTALLDIR, upgrade and removal
-# there. Every msiexec step's whole exit code is checked.
+# there. The firewall rules' custom actions: their rows, and in the
+# installer's logs that each runs where it should (and the older version's
+# removal during an upgrade not), or not at all with PELLVANE_FIREWALL=0.
+# Every msiexec step's whole exit code is checked.
 set -euo pipefail
 
 prefix=$1 msi=$2 arch=$3 version=$4 manufacturer=$5 stage=$6 icon=$7
@@ -192,6 +195,38 @@ for row in "EventMessageFile	[#PellvaneExe]" "TypesSupported	#7"; do
   grep -qxF "2	$event_key	$row" <<<"$registry" || fail "no Registry row for the event source's $row"
 done
 
+# The firewall rules: the installed pellvane-cli.exe, deferred, as the
+# installer service, its failure ignored (3154); added once the files are
+# there, removed before they go, but not by the removal an upgrade makes.
+actions=$(msiinfo export "$msi" CustomAction | tr -d '\r')
+for row in "PellvaneFirewallAdd	3154	CliExe	firewall add" \
+  "PellvaneFirewallRemove	3154	CliExe	firewall remove"; do
+  grep -qF "$row" <<<"$actions" || fail "no custom action row $row"
+done
+sequence=$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r')
+step() { awk -F'\t' -v a="$1" -v f="$2" '$1 == a { print $f }' <<<"$sequence"; }
+[ "$(step PellvaneFirewallAdd 2)" = 'NOT REMOVE~="ALL" AND PELLVANE_FIREWALL<>"0"' ] \
+  || fail "the firewall add's condition is '$(step PellvaneFirewallAdd 2)'"
+[ "$(step PellvaneFirewallRemove 2)" = 'REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE AND PELLVANE_FIREWALL<>"0"' ] \
+  || fail "the firewall remove's condition is '$(step PellvaneFirewallRemove 2)'"
+[ "$(step InstallFiles 3)" -lt "$(step PellvaneFirewallAdd 3)" ] \
+  && [ "$(step PellvaneFirewallAdd 3)" -lt "$(step InstallFinalize 3)" ] \
+  || fail "firewall add is not between InstallFiles and InstallFinalize"
+[ "$(step InstallInitialize 3)" -lt "$(step PellvaneFirewallRemove 3)" ] \
+  && [ "$(step PellvaneFirewallRemove 3)" -lt "$(step RemoveFiles 3)" ] \
+  || fail "firewall remove is not between InstallInitialize and RemoveFiles"
+# The older version goes before the new one is installed, as without the
+# sequence of custom actions.
+[ "$(step InstallValidate 3)" -lt "$(step RemoveExistingProducts 3)" ] \
+  && [ "$(step RemoveExistingProducts 3)" -lt "$(step InstallInitialize 3)" ] \
+  || fail "RemoveExistingProducts is not between InstallValidate and InstallInitialize"
+[ "$(property "$msi" PELLVANE_FIREWALL)" = "1" ] || fail "PELLVANE_FIREWALL is not 1 by default"
+
+# ran ACTION LOG: the installer's log shows that ACTION ran (started and ended).
+ran() {
+  grep -aq "Action start .*: $1\." "$2" && grep -aq "Action ended .*: $1\. Return value" "$2"
+}
+
 msi_win=$(windows_path "$msi")
 old_win=$(windows_path "$old_msi")
 
@@ -221,7 +256,10 @@ expect_msiexec 0 "install 1.0.0" /i "$old_win" /qn
 [ "$(pellvane_entries "$view")" = "$old_code 1.0.0" ] || fail "Apps entries after 1.0.0: $(pellvane_entries "$view")"
 
 echo "== upgrade to $version"
-expect_msiexec 0 "upgrade" /i "$msi_win" /qn
+upgrade_log=$work/upgrade.log
+expect_msiexec 0 "upgrade" /i "$msi_win" /qn /l*v "$(windows_path "$upgrade_log")"
+ran PellvaneFirewallAdd "$upgrade_log" || fail "the upgrade did not add the firewall rules"
+ran PellvaneFirewallRemove "$upgrade_log" && fail "the upgrade's removal of 1.0.0 removed the firewall rules"
 [ "$(pellvane_entries "$view")" = "$new_code $version" ] \
   || fail "after the upgrade the Apps entries are not the new one alone: $(pellvane_entries "$view")"
 [ -z "$(pellvane_entries "$other_view")" ] || fail "an Apps entry in the other registry view"
@@ -277,7 +315,10 @@ fi
 echo "== removal leaves the saved settings"
 run_wine reg add "$settings_key" "$view" /v PellvaneMsiTest /d kept /f || fail "cannot plant a setting"
 mkdir -p "$data_dir" && printf '[SYSTEM-1]\r\nHOST=10.231.0.21\r\n' >"$data_dir/qzdrv204.ini"
-expect_msiexec 0 "removal" /x "$new_code" /qn
+removal_log=$work/removal.log
+expect_msiexec 0 "removal" /x "$new_code" /qn /l*v "$(windows_path "$removal_log")"
+ran PellvaneFirewallRemove "$removal_log" || fail "the removal did not remove the firewall rules"
+ran PellvaneFirewallAdd "$removal_log" && fail "the removal added the firewall rules"
 [ ! -e "$default_dir" ] || fail "left in $program_files: $(ls -A "$default_dir")"
 for lnk in "${shortcuts[@]}"; do
   [ ! -e "$lnk" ] || fail "Start-menu shortcut left: $lnk"
@@ -290,7 +331,11 @@ run_wine reg query "$settings_key" "$view" /v PellvaneMsiTest && grep -q kept "$
 [ -f "$data_dir/qzdrv204.ini" ] || fail "the removal touched the driver file"
 
 echo "== install into INSTALLDIR=C:\\$custom_name, upgrade there, removal from there"
-expect_msiexec 0 "install 1.0.0 into INSTALLDIR" /i "$old_win" /qn "INSTALLDIR=C:\\$custom_name"
+skip_log=$work/skip.log
+expect_msiexec 0 "install 1.0.0 into INSTALLDIR, no firewall rules" /i "$old_win" /qn \
+  "INSTALLDIR=C:\\$custom_name" PELLVANE_FIREWALL=0 /l*v "$(windows_path "$skip_log")"
+grep -aq "Action start .*: InstallFiles\." "$skip_log" || fail "no installer's log of the install into INSTALLDIR"
+ran PellvaneFirewallAdd "$skip_log" && fail "PELLVANE_FIREWALL=0 added the firewall rules"
 [ -f "$custom_dir/Pellvane.exe" ] || fail "1.0.0 not installed into C:\\$custom_name"
 expect_msiexec 0 "upgrade in INSTALLDIR" /i "$msi_win" /qn
 for f in Pellvane.exe pellvane-cli.exe adapter_sim.exe USER-GUIDE.txt; do
@@ -300,7 +345,10 @@ done
 expect_event_source "C:\\$custom_name\\Pellvane.exe"
 [ "$(pellvane_entries "$view")" = "$new_code $version" ] || fail "Apps entries after the upgrade in INSTALLDIR: $(pellvane_entries "$view")"
 echo "my notes" >"$custom_dir/notes.txt"
-expect_msiexec 0 "removal from INSTALLDIR" /x "$new_code" /qn
+expect_msiexec 0 "removal from INSTALLDIR, no firewall rules" /x "$new_code" /qn \
+  PELLVANE_FIREWALL=0 /l*v "$(windows_path "$skip_log")"
+grep -aq "Action start .*: RemoveFiles\." "$skip_log" || fail "no installer's log of the removal from INSTALLDIR"
+ran PellvaneFirewallRemove "$skip_log" && fail "PELLVANE_FIREWALL=0 removed the firewall rules"
 [ "$(ls -A "$custom_dir")" = "notes.txt" ] || fail "after removal C:\\$custom_name holds: $(ls -A "$custom_dir")"
 [ -z "$(pellvane_entries "$view")" ] || fail "Apps entry left after removal from INSTALLDIR"
 
